@@ -49,7 +49,10 @@ ensure_display() {
 (
   flock 9
   ensure_display
-  if [ ! -f "$WINEPREFIX/.ovaro-ready" ]; then
+  # The prefix is made anew whenever this script or a set-up step changes.
+  stamp=$(cat "${BASH_SOURCE[0]}" "$here"/wine-prefix.d/*.sh 2>/dev/null | md5sum | cut -d' ' -f1)
+  if [ "$(cat "$WINEPREFIX/.ovaro-ready" 2>/dev/null)" != "$stamp" ]; then
+    wineserver -k 2>/dev/null || true
     rm -rf "$WINEPREFIX"
     wineboot -i >/dev/null 2>&1
     wineserver -w
@@ -63,7 +66,7 @@ ensure_display() {
     done
     wineserver -k 2>/dev/null || true
     wineserver -w 2>/dev/null || true
-    touch "$WINEPREFIX/.ovaro-ready"
+    echo "$stamp" > "$WINEPREFIX/.ovaro-ready"
   fi
   wineserver -p </dev/null >/dev/null 2>&1 9>&- || true
   if [ "${1:-}" = "--start" ]; then
