@@ -50,7 +50,7 @@ ensure_display() {
   flock 9
   ensure_display
   # The prefix is made anew whenever this script or a set-up step changes.
-  stamp=$(cat "${BASH_SOURCE[0]}" "$here"/wine-prefix.d/*.sh 2>/dev/null | md5sum | cut -d' ' -f1)
+  stamp=$( { cat "${BASH_SOURCE[0]}"; cat "$here"/wine-prefix.d/*.sh 2>/dev/null || true; } | md5sum | cut -d' ' -f1)
   if [ "$(cat "$WINEPREFIX/.ovaro-ready" 2>/dev/null)" != "$stamp" ]; then
     wineserver -k 2>/dev/null || true
     rm -rf "$WINEPREFIX"
