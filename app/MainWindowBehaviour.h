@@ -1,0 +1,93 @@
+#pragma once
+// What the main window does: loading the rows, change tracking, the common-folder
+// switch, "Stand.", "Wählen...", saving and closing. It works on an abstract
+// surface, so the same code runs behind the real window and in native tests.
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "DataFolderSettings.h"
+#include "MainWindowLayout.h"
+
+namespace ovaro {
+
+enum class RowControl { Text, Choose, Reset };
+
+// Message box styles and the one answer that is ever tested.
+inline constexpr unsigned kMbOk = 0;
+inline constexpr unsigned kMbYesNo = 4;
+inline constexpr unsigned kMbCritical = 16;
+inline constexpr int kAnswerNo = 7;
+
+inline constexpr std::wstring_view kSaveQuestion =
+    L"Sollen die Datenordner jetzt in der Registry gespeichert werden?\r\n"
+    L"ACHTUNG: Vergessen Sie nicht, alle geöffneten Ovaro-Programme zuvor zu beenden und bereits "
+    L"vorhandene Ovaro-Dateien bzw. Unterordner in den neuen Datenordner zu verschieben.";
+inline constexpr std::wstring_view kSaveReport =
+    L"Die neue Einstellung wurde in der Registry gespeichert.\r\n"
+    L"ACHTUNG: Wenn Sie eine frühere Sicherung der Registry wiederherstellen (zum Beispiel mit der "
+    L"Systemwiederherstellung von Windows), vergessen Sie nicht, die Datenordner von Ovaro zu überprüfen "
+    L"und gegebenenfalls erneut zu setzen.";
+inline constexpr std::wstring_view kCloseQuestion =
+    L"Das Programm wirklich beenden, ohne die Änderungen zu speichern?";
+
+// The window that shows the rows.
+class MainWindowSurface {
+public:
+    virtual ~MainWindowSurface() = default;
+    virtual std::wstring RowText(int16_t index) const = 0;
+    // A change of the text raises the row's text-change event, as a typed change does.
+    virtual void SetRowText(int16_t index, const std::wstring& text) = 0;
+    virtual void SetEnabled(int16_t index, RowControl control, bool enabled) = 0;
+    virtual int CheckState() const = 0;
+    // A modal message box with the program title; returns the answer.
+    virtual int ShowMessage(std::wstring_view text, unsigned style) = 0;
+    // Ends the process at once: no further close handling, nothing saved.
+    virtual void EndProgramAtOnce() = 0;
+    // The program's report of a failure that a handler did not handle itself.
+    virtual void ReportFailure(std::wstring_view text) = 0;
+};
+
+// The folder choice dialog as "Wählen..." uses it.
+class FolderChoice {
+public:
+    virtual ~FolderChoice() = default;
+    virtual void SetPath(const std::wstring& path) = 0;
+    virtual void ShowModal() = 0;
+    virtual std::wstring Tag() const = 0;
+    virtual std::wstring Path() const = 0;
+};
+using FolderChoiceFactory = std::function<std::unique_ptr<FolderChoice>()>;
+
+// The German report of a settings failure, naming the edition and the platform's error.
+std::wstring SettingsFailureText(const SettingsError& failure);
+
+class MainWindowBehaviour {
+public:
+    MainWindowBehaviour(MainWindowSurface& surface, SettingsStore& store, FolderChoiceFactory folderChoice)
+        : surface_(surface), store_(store), folderChoice_(std::move(folderChoice)) {}
+
+    void Form_Load();
+    void txtOrdner_Change(int16_t index);
+    void optGemeinsameVersion_Click();
+    void btnSetStandard_Click(int16_t index);
+    void btnOrdnerwahl_Click(int16_t index);
+    void btnFertigstellen_Click();
+    void btnEnde_Click();
+    // cancel: -1 keeps the window open; reason: the platform's close reason (0 user, 2 session end, ...).
+    void Form_QueryUnload(int16_t& cancel, int16_t reason);
+
+    bool bGeaendert() const { return bGeaendert_; }
+
+private:
+    MainWindowSurface& surface_;
+    SettingsStore& store_;
+    FolderChoiceFactory folderChoice_;
+    bool bGeaendert_ = false;
+    bool ended_ = false;
+};
+
+}  // namespace ovaro

@@ -1,0 +1,65 @@
+#include "MainWindowLayout.h"
+
+#include <array>
+
+#include "EditionList.h"
+
+namespace ovaro {
+namespace {
+
+constexpr int kFrame2 = 0;   // positions of the frames in the table below
+constexpr int kFrame1 = 36;
+
+constexpr ControlSpec Label(int16_t r) {
+    return {ControlKind::Label, r, L"Label2", kEditionen[r].rowLabel, {180, 420 + 360 * r, 3072, 312}, kFrame1, {}};
+}
+constexpr ControlSpec Text(int16_t r, int container, int top) {
+    return {ControlKind::Text, r, L"txtOrdner", {}, {1200, top, 3492, 312}, container, {}};
+}
+// Of the "Wählen..." buttons only row 0 and the common row carry a tool tip.
+constexpr ControlSpec Choose(int16_t r, int container, int top) {
+    return {ControlKind::ChooseButton, r, L"btnOrdnerwahl", L"Wählen...", {4740, top, 912, 312}, container,
+            (r == 0 || r == kCommonRow) ? kTipChoose : std::wstring_view{}};
+}
+constexpr ControlSpec Reset(int16_t r, int container, int top) {
+    return {ControlKind::ResetButton, r, L"btnSetStandard", L"Stand.", {5700, top, 672, 312}, container, kTipReset};
+}
+
+constexpr std::array<ControlSpec, 38> BuildTable() {
+    std::array<ControlSpec, 38> t{};
+    t[0] = {ControlKind::Frame, -1, L"Frame2", L"Gemeinsamer Ordner für alle Ovaro-Versionen", {180, 840, 6612, 1092}, -1, {}};
+    t[1] = {ControlKind::CheckBox, -1, L"optGemeinsameVersion", L" &Verwenden", {240, 240, 4752, 372}, kFrame2, kTipCommon};
+    t[2] = Text(kCommonRow, kFrame2, 600);
+    t[3] = Choose(kCommonRow, kFrame2, 600);
+    t[4] = Reset(kCommonRow, kFrame2, 600);
+    for (int16_t r = 0; r < 7; ++r) {
+        const int top = 360 + 360 * r;
+        t[5 + 4 * r] = Label(r);
+        t[6 + 4 * r] = Text(r, kFrame1, top);
+        t[7 + 4 * r] = Choose(r, kFrame1, top);
+        t[8 + 4 * r] = Reset(r, kFrame1, top);
+    }
+    t[33] = {ControlKind::SaveButton, -1, L"btnFertigstellen", L"Speichern", {2640, 5880, 1752, 372}, -1, {}};
+    t[34] = {ControlKind::CloseButton, -1, L"btnEnde", L"Schließen", {4800, 5880, 1632, 372}, -1, {}};
+    t[35] = {ControlKind::Label, -1, L"Label1", kLabel1Text, {180, 120, 6672, 672}, -1, {}};
+    t[36] = {ControlKind::Frame, -1, L"Frame1", L"Individuelle Ordner für Ovaro-Versionen", {180, 2040, 6612, 3132}, -1, {}};
+    t[37] = {ControlKind::Label, -1, L"Label3", kLabel3Text, {180, 5220, 6672, 552}, -1, {}};
+    return t;
+}
+
+constexpr auto kTable = BuildTable();
+
+}  // namespace
+
+std::span<const ControlSpec> MainWindowControls() { return kTable; }
+
+TwipsRect ClientTwips(const ControlSpec& control) {
+    TwipsRect place = control.place;
+    if (control.container >= 0) {
+        place.left += kTable[control.container].place.left;
+        place.top += kTable[control.container].place.top;
+    }
+    return place;
+}
+
+}  // namespace ovaro
