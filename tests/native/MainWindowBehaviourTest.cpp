@@ -134,7 +134,7 @@ TEST_F(MainWindowTest, ATextChangeSetsTheFlag) {
 }
 
 TEST_F(MainWindowTest, ResetEmptiesTheRowAndSetsTheFlagEvenWhenAlreadyEmpty) {
-    Store(2, L"b:\");
+    Store(2, L"b:\\");
     behaviour.Form_Load();
     behaviour.btnSetStandard_Click(1);
     EXPECT_EQ(surface.rows[1], L"");
