@@ -1,0 +1,198 @@
+#include "FolderTreeLogic.h"
+
+#include <utility>
+
+namespace ovaro::folders {
+
+namespace {
+
+wchar_t PortableLower(wchar_t c) {
+    const auto u = static_cast<std::uint32_t>(c);
+    if (u >= L'A' && u <= L'Z') return static_cast<wchar_t>(u + 32);
+    if (u < 0xC0) return c;
+    if ((u >= 0xC0 && u <= 0xDE && u != 0xD7) ||  // Latin-1
+        (u >= 0x391 && u <= 0x3AB && u != 0x3A2) ||  // Greek
+        (u >= 0x410 && u <= 0x42F))                  // Cyrillic
+        return static_cast<wchar_t>(u + 32);
+    if (u >= 0x400 && u <= 0x40F) return static_cast<wchar_t>(u + 80);
+    if (u == 0x178) return static_cast<wchar_t>(0xFF);
+    // Latin Extended-A pairs capitals on even code points, apart from the stretch
+    // 0x139..0x148 and 0x179..0x17E, where the capitals are odd.
+    if (u >= 0x100 && u <= 0x17F && u != 0x130 && u != 0x138 && u != 0x149 && u != 0x17F) {
+        const bool oddCapitals = (u >= 0x139 && u <= 0x148) || (u >= 0x179 && u <= 0x17E);
+        if ((u % 2 == 1) == oddCapitals) return static_cast<wchar_t>(u + 1);
+        return c;
+    }
+    return c;
+}
+
+// Drive pictures by type; the floppy letters are a and b, as the platform reserves them.
+Picture DrivePicture(unsigned type, wchar_t letter) {
+    if (type == kDriveRemovable) return (letter == L'a' || letter == L'b') ? Picture::Floppy : Picture::Removable;
+    if (type == kDriveCdRom) return Picture::CDRom;
+    return Picture::Harddisk;
+}
+
+}  // namespace
+
+std::wstring PortableLowerCase(std::wstring_view text) {
+    std::wstring out(text);
+    for (auto& c : out) c = PortableLower(c);
+    return out;
+}
+
+FolderTreeLogic::FolderTreeLogic(TreeNodes& tree, DriveSource& drives, FolderLister& lister, MessageSink& messages,
+                                 LowerCaseFn lower)
+    : tree_(tree), drives_(drives), lister_(lister), messages_(messages), lower_(std::move(lower)) {}
+
+void FolderTreeLogic::Create() {
+    std::wstring ignored;
+    root_ = tree_.AddLast(kNoNode, L"", kRootText, Picture::Computer, Picture::Computer, &ignored);
+    // Expanded before any drive exists, so the drives show when the tree first shows.
+    if (root_ != kNoNode) ExpandFromCode(root_);
+
+    const std::wstring buffer = drives_.LogicalDriveStrings();
+    std::size_t start = 0;
+    while (true) {
+        const auto nul = buffer.find(L'\0', start);
+        if (nul == std::wstring::npos) break;
+        const std::wstring entry = lower_(std::wstring_view(buffer).substr(start, nul - start));
+        if (entry.empty()) break;
+        start = nul + 1;
+
+        const std::wstring name = std::wstring(1, entry[0]) + L":";
+        const unsigned type = drives_.DriveTypeOf(name);
+        const Picture picture = DrivePicture(type, entry[0]);
+        const NodeHandle drive = tree_.AddLast(root_, name, name, picture, picture, &ignored);
+        if (drive != kNoNode && picture == Picture::Harddisk) SetzeSubNodes(drive, name + L"\\");
+    }
+}
+
+void FolderTreeLogic::SetzeSubNodes(NodeHandle actNode, const std::wstring& pfad) {
+    if (actNode == kNoNode || tree_.HasChildren(actNode)) return;
+
+    const FolderListing listing = lister_.List(pfad);
+    if (listing.failure) {
+        if (listing.failure->driveNotAvailable)
+            messages_.Show(std::wstring(kTextNoAccessBefore) + pfad + std::wstring(kTextNoAccessAfter),
+                           MessageStyle::Critical);
+        else
+            messages_.Show(std::wstring(kTextReadFailed) + listing.failure->description, MessageStyle::Critical);
+        return;
+    }
+    if (listing.subFolders.empty()) return;
+
+    std::wstring failure;
+    tree_.BeginUpdate();
+    const std::size_t n = pfad.size();
+    for (const auto& entry : listing.subFolders) {
+        if (entry.size() <= n) {
+            failure = std::wstring(kTextBadEntry) + entry;
+            break;
+        }
+        const std::wstring name = entry.substr(n);
+        const std::wstring key = lower_(pfad + name);
+        if (tree_.Find(key) != kNoNode) {
+            // Two names that differ only in letter case (possible on case-sensitive file
+            // systems) share one key; the tree cannot hold both.
+            failure = std::wstring(kTextKeyTaken) + entry;
+            break;
+        }
+        std::wstring error;
+        if (tree_.AddLast(actNode, key, name, Picture::ClosedFolder, Picture::OpenFolder, &error) == kNoNode) {
+            failure = error;
+            break;
+        }
+    }
+    // Redraw before any message, so the tree behind the message box is current.
+    tree_.EndUpdate();
+    if (!failure.empty()) messages_.Show(std::wstring(kTextAddFailed) + failure, MessageStyle::Ok);
+}
+
+std::wstring FolderTreeLogic::VollerPfad(NodeHandle node) const {
+    const std::wstring full = node == kNoNode ? std::wstring() : tree_.FullPath(node);
+    std::wstring path;
+    path.reserve(full.size() + 1);
+    for (std::size_t i = 0; i < full.size(); ++i) {
+        path += full[i];
+        if (full[i] == L'\\' && i + 1 < full.size() && full[i + 1] == L'\\') ++i;
+    }
+    if (const auto sep = path.find(L'\\'); sep != std::wstring::npos) path.erase(0, sep + 1);
+    if (path.empty() || path.back() != L'\\') path += L'\\';
+    return path;
+}
+
+void FolderTreeLogic::OnExpand(NodeHandle node) {
+    if (node == kNoNode || tree_.Parent(node) == kNoNode) return;  // the root: drives are read at creation
+    for (NodeHandle child = tree_.FirstChild(node); child != kNoNode; child = tree_.NextSibling(child))
+        SetzeSubNodes(child, VollerPfad(child));
+}
+
+void FolderTreeLogic::OnCollapse(NodeHandle) { RaisePathChanged(VollerPfad(tree_.Selected())); }
+
+void FolderTreeLogic::OnNodeClick(NodeHandle node) {
+    if (node == kNoNode) return;
+    SetzeSubNodes(node, VollerPfad(node));
+    RaisePathChanged(VollerPfad(node));
+}
+
+void FolderTreeLogic::ExpandFromCode(NodeHandle node) {
+    OnExpand(node);
+    tree_.Expand(node);
+}
+
+void FolderTreeLogic::SetPath(std::wstring_view newPath) {
+    if (newPath.empty()) return;
+    std::wstring path = lower_(newPath);
+    if (!path.empty() && path.back() == L'\\') path.pop_back();
+
+    // An empty string gives no parts; otherwise every "\" splits, empty parts included.
+    std::vector<std::wstring> parts;
+    if (!path.empty()) {
+        std::size_t start = 0;
+        while (true) {
+            const auto sep = path.find(L'\\', start);
+            parts.push_back(path.substr(start, sep == std::wstring::npos ? std::wstring::npos : sep - start));
+            if (sep == std::wstring::npos) break;
+            start = sep + 1;
+        }
+    }
+
+    bool complete = true;
+    std::wstring key;
+    for (const auto& part : parts) {
+        if (!part.empty()) {
+            key += part;
+            const NodeHandle found = tree_.Find(key);
+            if (found == kNoNode) {
+                complete = false;
+                break;
+            }
+            tree_.Select(found);
+            key += L'\\';
+        }
+        const NodeHandle selected = tree_.Selected();
+        if (selected == kNoNode) {
+            complete = false;
+            break;
+        }
+        ExpandFromCode(selected);
+    }
+    if (complete) {
+        if (const NodeHandle selected = tree_.Selected(); selected != kNoNode) tree_.EnsureVisible(selected);
+    }
+    if (const NodeHandle selected = tree_.Selected(); selected != kNoNode) RaisePathChanged(VollerPfad(selected));
+}
+
+std::wstring FolderTreeLogic::Path() const {
+    const NodeHandle selected = tree_.Selected();
+    return selected == kNoNode ? std::wstring() : VollerPfad(selected);
+}
+
+std::wstring FolderTreeLogic::SelectedPath() const { return VollerPfad(tree_.Selected()); }
+
+void FolderTreeLogic::RaisePathChanged(const std::wstring& pfad) {
+    if (PathChanged) PathChanged(pfad);
+}
+
+}  // namespace ovaro::folders

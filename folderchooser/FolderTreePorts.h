@@ -1,0 +1,101 @@
+#pragma once
+// What the folder tree's logic needs from the platform: a tree of nodes, the drive
+// list, a folder lister and message boxes. The Win32 control and the in-memory test
+// doubles implement these, so the same logic runs against both.
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace ovaro::folders {
+
+// Opaque node handle; 0 is "no node". Handles stay valid for the tree's life,
+// since nodes are only ever added.
+using NodeHandle = std::uintptr_t;
+inline constexpr NodeHandle kNoNode = 0;
+
+// Image list indices, in the order of the picture strip.
+enum class Picture : int { Removable = 0, Computer, ClosedFolder, Floppy, Harddisk, OpenFolder, CDRom };
+inline constexpr int kPictureCount = 7;
+
+class TreeNodes {
+public:
+    virtual ~TreeNodes() = default;
+
+    // Adds a node as the last child of parent (kNoNode: a top-level node). An empty key
+    // is not indexed. Returns kNoNode, and a description in error, when the node could
+    // not be added (a key that is already taken, a platform failure).
+    virtual NodeHandle AddLast(NodeHandle parent, std::wstring_view key, std::wstring_view text, Picture picture,
+                               Picture selectedPicture, std::wstring* error) = 0;
+    virtual bool HasChildren(NodeHandle node) const = 0;
+    virtual std::size_t ChildCount(NodeHandle node) const = 0;
+    virtual NodeHandle FirstChild(NodeHandle node) const = 0;
+    virtual NodeHandle NextSibling(NodeHandle node) const = 0;
+    virtual NodeHandle Parent(NodeHandle node) const = 0;
+    virtual std::wstring Text(NodeHandle node) const = 0;
+    virtual Picture PictureOf(NodeHandle node) const = 0;
+    virtual Picture SelectedPictureOf(NodeHandle node) const = 0;
+    // Texts from the top-level node down to node, joined by "\"; "" for kNoNode.
+    virtual std::wstring FullPath(NodeHandle node) const = 0;
+    // Exact, case-sensitive key lookup in constant time; kNoNode when no node has it.
+    virtual NodeHandle Find(std::wstring_view key) const = 0;
+    virtual NodeHandle Selected() const = 0;
+    virtual void Select(NodeHandle node) = 0;
+    // Shows the node's children. Only the display: the caller runs the expand handling,
+    // so it runs exactly once whether or not the platform would notify. A node without
+    // children is marked expanded, so that children added later show at once.
+    virtual void Expand(NodeHandle node) = 0;
+    virtual bool IsExpanded(NodeHandle node) const = 0;
+    virtual void EnsureVisible(NodeHandle node) = 0;
+    // Bracket bulk inserts so the display is not redrawn per node; nestable.
+    virtual void BeginUpdate() = 0;
+    virtual void EndUpdate() = 0;
+};
+
+// Platform drive type numbers.
+enum DriveType : unsigned { kDriveUnknown = 0, kDriveNoRootDir = 1, kDriveRemovable = 2, kDriveFixed = 3,
+                            kDriveRemote = 4, kDriveCdRom = 5, kDriveRamDisk = 6 };
+
+class DriveSource {
+public:
+    virtual ~DriveSource() = default;
+    // The drive root names as the platform gives them: each followed by a NUL, the list
+    // closed by one more NUL. Empty when the list cannot be had.
+    virtual std::wstring LogicalDriveStrings() = 0;
+    // Type of a two-character drive name such as "c:".
+    virtual unsigned DriveTypeOf(std::wstring_view driveName) = 0;
+};
+
+struct ListFailure {
+    bool driveNotAvailable = false;  // the drive is absent, not ready or unreachable
+    std::wstring description;        // the platform's text for the error
+};
+
+struct FolderListing {
+    std::vector<std::wstring> subFolders;  // full paths, each beginning with the listed path
+    std::optional<ListFailure> failure;
+};
+
+class FolderLister {
+public:
+    virtual ~FolderLister() = default;
+    // Lists the sub-folders of folder, a path ending in "\".
+    virtual FolderListing List(std::wstring_view folder) = 0;
+};
+
+enum class MessageStyle : unsigned { Ok = 0, Critical = 16 };
+
+class MessageSink {
+public:
+    virtual ~MessageSink() = default;
+    // A modal message with the program title and an OK button.
+    virtual void Show(std::wstring_view text, MessageStyle style) = 0;
+};
+
+// The one lower-casing used for node keys and for the path walk, so both agree.
+using LowerCaseFn = std::function<std::wstring(std::wstring_view)>;
+
+}  // namespace ovaro::folders
