@@ -56,8 +56,9 @@ ensure_display() {
     rm -rf "$WINEPREFIX"
     wineboot -i >/dev/null 2>&1
     wineserver -w
-    # Tahoma makes the dialog fonts resolve as on Windows instead of falling back.
-    for f in tahoma.ttf tahomabd.ttf; do
+    # Tahoma makes the dialog fonts resolve as on Windows instead of falling back;
+    # Marlett draws the caption buttons.
+    for f in tahoma.ttf tahomabd.ttf marlett.ttf; do
       [ -f "/usr/share/wine/fonts/$f" ] && cp "/usr/share/wine/fonts/$f" "$WINEPREFIX/drive_c/windows/Fonts/"
     done
     # Further set-up steps (test drives, ...) that need a fresh session afterwards.

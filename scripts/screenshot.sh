@@ -29,4 +29,5 @@ for ((i = 0; i < 25; i++)); do
   [ "$cur" = "$prev" ] && break
   prev=$cur
 done
-xwd -silent -root | convert xwd:- -crop 800x600+112+84 +repage "$out"
+desktop=$(xwininfo -root -tree | awk '/"ovaro - Wine desktop"/ {print $1; exit}')
+if [ -n "$desktop" ]; then xwd -silent -id "$desktop" | convert xwd:- "$out"; else xwd -silent -root | convert xwd:- "$out"; fi

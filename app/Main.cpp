@@ -1,0 +1,27 @@
+// Program start: the main window is the whole program.
+#include <windows.h>
+
+#include <commctrl.h>
+
+#include "MainWindow.h"
+#include "RegistrySettingsStore.h"
+
+int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
+    // The system must never show its own "no disk in drive" boxes: the folder
+    // tree reports unreadable drives itself.
+    SetErrorMode(SEM_FAILCRITICALERRORS);
+    // DLLs come from the system folder only, never from the download folder the exe sits in.
+    SetDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32);
+
+    INITCOMMONCONTROLSEX controls{};
+    controls.dwSize = sizeof controls;
+    controls.dwICC = ICC_STANDARD_CLASSES | ICC_TREEVIEW_CLASSES | ICC_BAR_CLASSES;
+    InitCommonControlsEx(&controls);
+
+    ovaro::RegistrySettingsStore store;
+    ovaro::MainWindowHooks hooks;
+    auto window = ovaro::MainWindow::Create(instance, store, std::move(hooks));
+    if (!window) return 1;
+    window->Show(showCommand);
+    return ovaro::RunMessageLoop(window->Window());
+}

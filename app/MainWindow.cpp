@@ -1,0 +1,385 @@
+#include "MainWindow.h"
+
+#include <commctrl.h>
+
+#include <algorithm>
+#include <string>
+
+#include "EditionList.h"
+#include "ProgramInfo.h"
+
+namespace ovaro {
+namespace {
+
+// Fixed border, close box and system menu only. No WS_CLIPCHILDREN: the frames are
+// transparent and rely on the window painting the background behind them.
+constexpr DWORD kWindowStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU;
+constexpr DWORD kWindowExStyle = WS_EX_CONTROLPARENT;
+constexpr int kDialogFontPoints = 8;  // the layout was made for the classic 8-point dialog font
+constexpr int kSmallestFittedPixels = 8;
+
+int ToPixels(int twips, UINT dpi) { return MulDiv(twips, static_cast<int>(dpi), 1440); }
+
+RECT PixelRect(const TwipsRect& t, UINT dpi) {
+    const int left = ToPixels(t.left, dpi), top = ToPixels(t.top, dpi);
+    return {left, top, ToPixels(t.left + t.width, dpi), ToPixels(t.top + t.height, dpi)};
+}
+
+HFONT CreateDialogFont(UINT dpi, int pixelHeight = 0) {
+    if (pixelHeight == 0) pixelHeight = MulDiv(kDialogFontPoints, static_cast<int>(dpi), 72);
+    return CreateFontW(-pixelHeight, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
+                       CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE, L"MS Shell Dlg");
+}
+
+// Height a label's text needs when wrapped at word boundaries within `width`.
+int WrappedHeight(HWND label, HFONT font, const std::wstring& text, int width) {
+    HDC dc = GetDC(label);
+    HGDIOBJ old = SelectObject(dc, font);
+    RECT r{0, 0, width, 0};
+    DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &r, DT_CALCRECT | DT_WORDBREAK | DT_NOPREFIX);
+    SelectObject(dc, old);
+    ReleaseDC(label, dc);
+    return r.bottom - r.top;
+}
+
+std::wstring WindowText(HWND hwnd) {
+    std::wstring text(static_cast<size_t>(GetWindowTextLengthW(hwnd)) + 1, L'\0');
+    text.resize(static_cast<size_t>(GetWindowTextW(hwnd, text.data(), static_cast<int>(text.size()))));
+    return text;
+}
+
+int DefaultShowMessage(HWND owner, std::wstring_view text, unsigned style) {
+    const std::wstring body(text), title(kProgramTitle);
+    return MessageBoxW(owner, body.c_str(), title.c_str(), style);
+}
+
+}  // namespace
+
+int MainWindowControlId(ControlKind kind, int16_t index) {
+    switch (kind) {
+        case ControlKind::Text: return 100 + index;
+        case ControlKind::ChooseButton: return 200 + index;
+        case ControlKind::ResetButton: return 300 + index;
+        case ControlKind::CheckBox: return 400;
+        case ControlKind::SaveButton: return 401;
+        case ControlKind::CloseButton: return IDCANCEL;  // Esc presses "Schließen"
+        case ControlKind::Label: return index >= 0 ? 500 + index : 0xFFFF;
+        case ControlKind::Frame: return 0xFFFF;
+    }
+    return 0xFFFF;
+}
+
+MainWindow::MainWindow(SettingsStore& store, MainWindowHooks hooks)
+    : hooks_(std::move(hooks)), behaviour_(*this, store, hooks_.folderChoice) {
+    if (!hooks_.showMessage) hooks_.showMessage = DefaultShowMessage;
+    if (!hooks_.endProgram) hooks_.endProgram = [] { ExitProcess(0); };
+}
+
+MainWindow::~MainWindow() {
+    if (hwnd_ != nullptr) {
+        SetWindowLongPtrW(hwnd_, GWLP_USERDATA, 0);
+        DestroyWindow(hwnd_);
+    }
+    for (HFONT font : fonts_) DeleteObject(font);
+}
+
+std::unique_ptr<MainWindow> MainWindow::Create(HINSTANCE instance, SettingsStore& store, MainWindowHooks hooks) {
+    WNDCLASSEXW wc{};
+    wc.cbSize = sizeof wc;
+    if (!GetClassInfoExW(instance, kClassName, &wc)) {
+        wc = WNDCLASSEXW{};
+        wc.cbSize = sizeof wc;
+        wc.lpfnWndProc = WindowProc;
+        wc.hInstance = instance;
+        wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+        wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+        wc.lpszClassName = kClassName;
+        wc.hIcon = static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(1), IMAGE_ICON, GetSystemMetrics(SM_CXICON),
+                                                 GetSystemMetrics(SM_CYICON), LR_DEFAULTCOLOR));
+        wc.hIconSm = static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(1), IMAGE_ICON,
+                                                   GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON),
+                                                   LR_DEFAULTCOLOR));
+        if (RegisterClassExW(&wc) == 0) return nullptr;
+    }
+    std::unique_ptr<MainWindow> window(new MainWindow(store, std::move(hooks)));
+    const std::wstring caption(kMainWindowCaption);
+    HWND hwnd = CreateWindowExW(kWindowExStyle, kClassName, caption.c_str(), kWindowStyle, CW_USEDEFAULT, CW_USEDEFAULT,
+                                100, 100, nullptr, nullptr, instance, window.get());
+    if (hwnd == nullptr) return nullptr;
+    window->CreateControls();
+    window->ApplyLayout(GetDpiForWindow(hwnd));
+
+    // Centred on the screen the window opens on.
+    RECT frame{};
+    GetWindowRect(hwnd, &frame);
+    MONITORINFO monitor{};
+    monitor.cbSize = sizeof monitor;
+    GetMonitorInfoW(MonitorFromWindow(hwnd, MONITOR_DEFAULTTOPRIMARY), &monitor);
+    const RECT& work = monitor.rcWork;
+    const int width = frame.right - frame.left, height = frame.bottom - frame.top;
+    SetWindowPos(hwnd, nullptr, work.left + (work.right - work.left - width) / 2,
+                 work.top + (work.bottom - work.top - height) / 2, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+
+    try {
+        window->behaviour_.Form_Load();
+    } catch (const SettingsError& failure) {
+        window->ReportFailure(SettingsFailureText(failure));
+    }
+    return window;
+}
+
+void MainWindow::CreateControls() {
+    const auto table = MainWindowControls();
+    HINSTANCE instance = reinterpret_cast<HINSTANCE>(GetWindowLongPtrW(hwnd_, GWLP_HINSTANCE));
+    toolTip_ = CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX,
+                               CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, hwnd_, nullptr, instance,
+                               nullptr);
+    // Created in tab order: the platform's dialog keys follow the creation order.
+    for (const ControlSpec& spec : table) {
+        const wchar_t* cls = WC_BUTTONW;
+        DWORD style = WS_CHILD | WS_VISIBLE;
+        DWORD exStyle = 0;
+        switch (spec.kind) {
+            case ControlKind::Frame: style |= BS_GROUPBOX | WS_CLIPSIBLINGS; break;
+            case ControlKind::CheckBox: style |= BS_AUTOCHECKBOX | WS_TABSTOP; break;
+            case ControlKind::Text:
+                cls = WC_EDITW;
+                style |= ES_AUTOHSCROLL | WS_TABSTOP;
+                exStyle = WS_EX_CLIENTEDGE;
+                break;
+            case ControlKind::Label: cls = WC_STATICW; style |= SS_LEFT; break;
+            default: style |= BS_PUSHBUTTON | WS_TABSTOP; break;
+        }
+        const std::wstring caption(spec.caption);
+        HWND control = CreateWindowExW(exStyle, cls, caption.c_str(), style, 0, 0, 0, 0, hwnd_,
+                                       reinterpret_cast<HMENU>(static_cast<INT_PTR>(MainWindowControlId(spec.kind, spec.index))),
+                                       instance, nullptr);
+        if (spec.kind == ControlKind::Text) SendMessageW(control, EM_SETLIMITTEXT, 0, 0);  // no 30,000-character cap
+        if (!spec.toolTip.empty() && toolTip_ != nullptr) {
+            TTTOOLINFOW tool{};
+            tool.cbSize = sizeof tool;
+            tool.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
+            tool.hwnd = hwnd_;
+            tool.uId = reinterpret_cast<UINT_PTR>(control);
+            tool.lpszText = const_cast<wchar_t*>(spec.toolTip.data());  // literals end in NUL
+            SendMessageW(toolTip_, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
+        }
+        controls_.push_back(control);
+    }
+    // Frames never take the focus, so they can sit beneath everything without
+    // touching the order in which Tab and the access keys move.
+    for (size_t i = 0; i < table.size(); ++i)
+        if (table[i].kind == ControlKind::Frame)
+            SetWindowPos(controls_[i], HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+}
+
+void MainWindow::ApplyLayout(UINT dpi) {
+    dpi_ = dpi == 0 ? 96 : dpi;
+    const auto table = MainWindowControls();
+    for (HFONT font : fonts_) DeleteObject(font);
+    fonts_.clear();
+    HFONT dialogFont = CreateDialogFont(dpi_);
+    fonts_.push_back(dialogFont);
+
+    for (size_t i = 0; i < table.size(); ++i) {
+        const ControlSpec& spec = table[i];
+        const RECT r = PixelRect(ClientTwips(spec), dpi_);
+        HWND control = controls_[i];
+        SetWindowPos(control, nullptr, r.left, r.top, r.right - r.left, r.bottom - r.top,
+                     SWP_NOZORDER | SWP_NOACTIVATE);
+        HFONT font = dialogFont;
+        if (spec.kind == ControlKind::Label && spec.index < 0) {
+            // A long text that would be cut off at the dialog font gets the largest
+            // smaller size at which it shows whole within its unchanged place.
+            const std::wstring text(spec.caption);
+            int pixels = MulDiv(kDialogFontPoints, static_cast<int>(dpi_), 72);
+            while (pixels > kSmallestFittedPixels && WrappedHeight(control, font, text, r.right - r.left) > r.bottom - r.top) {
+                --pixels;
+                if (font != dialogFont) {
+                    DeleteObject(font);
+                    fonts_.pop_back();
+                }
+                font = CreateDialogFont(dpi_, pixels);
+                fonts_.push_back(font);
+            }
+        }
+        SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+        if (spec.kind == ControlKind::Label && spec.index >= 0) {
+            // The label reaches under its row's text box; only the part left of the box shows.
+            const RECT box = PixelRect(ClientTwips(table[i + 1]), dpi_);
+            SetWindowRgn(control, CreateRectRgn(0, 0, box.left - r.left, r.bottom - r.top), FALSE);
+        }
+    }
+
+    // The frame's size is measured rather than computed, so the client area comes out
+    // exact whatever the title bar's size at this DPI.
+    RECT window{}, client{};
+    GetWindowRect(hwnd_, &window);
+    GetClientRect(hwnd_, &client);
+    const int frameWidth = (window.right - window.left) - client.right;
+    const int frameHeight = (window.bottom - window.top) - client.bottom;
+    SetWindowPos(hwnd_, nullptr, 0, 0, ToPixels(kClientWidthTwips, dpi_) + frameWidth,
+                 ToPixels(kClientHeightTwips, dpi_) + frameHeight, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    InvalidateRect(hwnd_, nullptr, TRUE);
+}
+
+void MainWindow::Show(int showCommand) {
+    ShowWindow(hwnd_, showCommand);
+    UpdateWindow(hwnd_);
+}
+
+HWND MainWindow::Control(ControlKind kind, int16_t index) const {
+    const auto table = MainWindowControls();
+    for (size_t i = 0; i < table.size(); ++i)
+        if (table[i].kind == kind && table[i].index == index) return controls_[i];
+    return nullptr;
+}
+
+std::wstring MainWindow::RowText(int16_t index) const {
+    HWND box = Control(ControlKind::Text, index);
+    if (box == nullptr) throw std::out_of_range("no such row");
+    return WindowText(box);
+}
+
+void MainWindow::SetRowText(int16_t index, const std::wstring& text) {
+    HWND box = Control(ControlKind::Text, index);
+    if (box == nullptr) throw std::out_of_range("no such row");
+    // The edit control reports the change (EN_CHANGE), which runs the change handler.
+    if (WindowText(box) != text) SetWindowTextW(box, text.c_str());
+}
+
+void MainWindow::SetEnabled(int16_t index, RowControl control, bool enabled) {
+    const ControlKind kind = control == RowControl::Text     ? ControlKind::Text
+                             : control == RowControl::Choose ? ControlKind::ChooseButton
+                                                             : ControlKind::ResetButton;
+    HWND hwnd = Control(kind, index);
+    if (hwnd == nullptr) throw std::out_of_range("no such row");
+    EnableWindow(hwnd, enabled ? TRUE : FALSE);
+}
+
+int MainWindow::CheckState() const {
+    return SendMessageW(Control(ControlKind::CheckBox), BM_GETCHECK, 0, 0) == BST_CHECKED ? 1 : 0;
+}
+
+int MainWindow::ShowMessage(std::wstring_view text, unsigned style) { return hooks_.showMessage(hwnd_, text, style); }
+
+void MainWindow::EndProgramAtOnce() { hooks_.endProgram(); }
+
+void MainWindow::ReportFailure(std::wstring_view text) { hooks_.showMessage(hwnd_, text, kMbCritical); }
+
+LRESULT CALLBACK MainWindow::WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_NCCREATE) {
+        auto* self = static_cast<MainWindow*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
+        self->hwnd_ = hwnd;
+        SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
+    }
+    auto* self = reinterpret_cast<MainWindow*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+    if (self == nullptr) return DefWindowProcW(hwnd, message, wParam, lParam);
+    if (message == WM_NCDESTROY) {
+        SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
+        self->hwnd_ = nullptr;
+        return DefWindowProcW(hwnd, message, wParam, lParam);
+    }
+    // No exception may cross the platform's frames: what a handler does not handle
+    // ends that handler and goes to the report, and the program keeps running.
+    try {
+        return self->HandleMessage(message, wParam, lParam);
+    } catch (const SettingsError& failure) {
+        self->ReportFailure(SettingsFailureText(failure));
+    } catch (const std::exception& failure) {
+        std::string what = failure.what();
+        self->ReportFailure(L"Ein unerwarteter Fehler ist aufgetreten: " + std::wstring(what.begin(), what.end()));
+    } catch (...) {
+        self->ReportFailure(L"Ein unerwarteter Fehler ist aufgetreten.");
+    }
+    return 0;
+}
+
+LRESULT MainWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+        case WM_COMMAND:
+            OnCommand(LOWORD(wParam), HIWORD(wParam));
+            return 0;
+        case WM_CLOSE:
+            OnClose(0);  // close box, system menu and Alt+F4
+            return 0;
+        case WM_QUERYENDSESSION:
+            return TRUE;
+        case WM_ENDSESSION:
+            if (wParam) OnClose(2);
+            return 0;
+        case WM_DESTROY:
+            PostQuitMessage(0);
+            return 0;
+        case WM_ACTIVATE:
+            // Give the focus back to the control that had it, as dialogs do.
+            if (LOWORD(wParam) == WA_INACTIVE) {
+                HWND focus = GetFocus();
+                if (focus != nullptr && IsChild(hwnd_, focus)) lastFocus_ = focus;
+            } else {
+                HWND target = lastFocus_ != nullptr && IsWindowEnabled(lastFocus_) ? lastFocus_
+                                                                                   : GetNextDlgTabItem(hwnd_, nullptr, FALSE);
+                if (target != nullptr) SetFocus(target);
+            }
+            return 0;
+        case WM_NEXTDLGCTL:
+            MoveToNextControl(wParam, lParam);
+            return 0;
+        case DM_GETDEFID:
+            return 0;  // the window has no default button
+        case WM_DPICHANGED: {
+            ApplyLayout(HIWORD(wParam));
+            const RECT* suggested = reinterpret_cast<const RECT*>(lParam);
+            SetWindowPos(hwnd_, nullptr, suggested->left, suggested->top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+            return 0;
+        }
+        default:
+            return DefWindowProcW(hwnd_, message, wParam, lParam);
+    }
+}
+
+// The dialog manager moves the focus through this message (access keys of labels
+// land on the next control that can take the focus); a plain window must serve it.
+void MainWindow::MoveToNextControl(WPARAM wParam, LPARAM lParam) {
+    HWND target = LOWORD(lParam) ? reinterpret_cast<HWND>(wParam)
+                                 : GetNextDlgTabItem(hwnd_, GetFocus(), wParam != 0 ? TRUE : FALSE);
+    if (target != nullptr) {
+        SetFocus(target);
+        if (SendMessageW(target, WM_GETDLGCODE, 0, 0) & DLGC_HASSETSEL) SendMessageW(target, EM_SETSEL, 0, -1);
+    }
+}
+
+void MainWindow::OnCommand(int id, int code) {
+    if (id >= 100 && id < 400) {
+        const int16_t index = static_cast<int16_t>(id % 100);
+        if (id < 200) {
+            if (code == EN_CHANGE) behaviour_.txtOrdner_Change(index);
+        } else if (code == BN_CLICKED) {
+            if (id < 300) behaviour_.btnOrdnerwahl_Click(index);
+            else behaviour_.btnSetStandard_Click(index);
+        }
+        return;
+    }
+    if (code != BN_CLICKED) return;
+    if (id == MainWindowControlId(ControlKind::CheckBox, -1)) behaviour_.optGemeinsameVersion_Click();
+    else if (id == MainWindowControlId(ControlKind::SaveButton, -1)) behaviour_.btnFertigstellen_Click();
+    else if (id == MainWindowControlId(ControlKind::CloseButton, -1)) behaviour_.btnEnde_Click();
+}
+
+void MainWindow::OnClose(int16_t reason) {
+    int16_t cancel = 0;
+    behaviour_.Form_QueryUnload(cancel, reason);
+    if (cancel == 0 && hwnd_ != nullptr) DestroyWindow(hwnd_);
+}
+
+int RunMessageLoop(HWND window) {
+    MSG msg;
+    while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
+        if (IsWindow(window) && IsDialogMessageW(window, &msg)) continue;
+        TranslateMessage(&msg);
+        DispatchMessageW(&msg);
+    }
+    return static_cast<int>(msg.wParam);
+}
+
+}  // namespace ovaro
