@@ -3,6 +3,7 @@
 
 #include <commctrl.h>
 
+#include "FolderChoiceDialog.h"
 #include "MainWindow.h"
 #include "RegistrySettingsStore.h"
 
@@ -20,6 +21,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
 
     ovaro::RegistrySettingsStore store;
     ovaro::MainWindowHooks hooks;
+    hooks.folderChoice = ovaro::DefaultFolderChoice(instance);
     auto window = ovaro::MainWindow::Create(instance, store, std::move(hooks));
     if (!window) return 1;
     window->Show(showCommand);

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <string>
 
+#include "DialogUnits.h"
 #include "EditionList.h"
 #include "ProgramInfo.h"
 
@@ -15,21 +16,9 @@ namespace {
 // transparent and rely on the window painting the background behind them.
 constexpr DWORD kWindowStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU;
 constexpr DWORD kWindowExStyle = WS_EX_CONTROLPARENT;
-constexpr int kDialogFontPoints = 8;  // the layout was made for the classic 8-point dialog font
 constexpr int kSmallestFittedPixels = 8;
 
-int ToPixels(int twips, UINT dpi) { return MulDiv(twips, static_cast<int>(dpi), 1440); }
-
-RECT PixelRect(const TwipsRect& t, UINT dpi) {
-    const int left = ToPixels(t.left, dpi), top = ToPixels(t.top, dpi);
-    return {left, top, ToPixels(t.left + t.width, dpi), ToPixels(t.top + t.height, dpi)};
-}
-
-HFONT CreateDialogFont(UINT dpi, int pixelHeight = 0) {
-    if (pixelHeight == 0) pixelHeight = MulDiv(kDialogFontPoints, static_cast<int>(dpi), 72);
-    return CreateFontW(-pixelHeight, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
-                       CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE, L"MS Shell Dlg");
-}
+RECT PixelRect(const TwipsRect& t, UINT dpi) { return TwipsToPixels(t.left, t.top, t.width, t.height, dpi); }
 
 // Height a label's text needs when wrapped at word boundaries within `width`.
 int WrappedHeight(HWND label, HFONT font, const std::wstring& text, int width) {
@@ -109,16 +98,7 @@ std::unique_ptr<MainWindow> MainWindow::Create(HINSTANCE instance, SettingsStore
     window->CreateControls();
     window->ApplyLayout(GetDpiForWindow(hwnd));
 
-    // Centred on the screen the window opens on.
-    RECT frame{};
-    GetWindowRect(hwnd, &frame);
-    MONITORINFO monitor{};
-    monitor.cbSize = sizeof monitor;
-    GetMonitorInfoW(MonitorFromWindow(hwnd, MONITOR_DEFAULTTOPRIMARY), &monitor);
-    const RECT& work = monitor.rcWork;
-    const int width = frame.right - frame.left, height = frame.bottom - frame.top;
-    SetWindowPos(hwnd, nullptr, work.left + (work.right - work.left - width) / 2,
-                 work.top + (work.bottom - work.top - height) / 2, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    CenterWindow(hwnd, nullptr);  // centred on the screen
 
     try {
         window->behaviour_.Form_Load();
@@ -211,15 +191,7 @@ void MainWindow::ApplyLayout(UINT dpi) {
         }
     }
 
-    // The frame's size is measured rather than computed, so the client area comes out
-    // exact whatever the title bar's size at this DPI.
-    RECT window{}, client{};
-    GetWindowRect(hwnd_, &window);
-    GetClientRect(hwnd_, &client);
-    const int frameWidth = (window.right - window.left) - client.right;
-    const int frameHeight = (window.bottom - window.top) - client.bottom;
-    SetWindowPos(hwnd_, nullptr, 0, 0, ToPixels(kClientWidthTwips, dpi_) + frameWidth,
-                 ToPixels(kClientHeightTwips, dpi_) + frameHeight, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    SetClientSize(hwnd_, TwipsToPixels(kClientWidthTwips, dpi_), TwipsToPixels(kClientHeightTwips, dpi_));
     InvalidateRect(hwnd_, nullptr, TRUE);
 }
 

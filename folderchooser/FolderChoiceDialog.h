@@ -1,0 +1,62 @@
+#pragma once
+// frmOrdnerwahl: the modal dialog in which the user picks one folder in the tree.
+// It reports only whether the user confirmed (Tag "OK" or empty); the folder itself
+// stays in the tree, where the caller reads it.
+
+#include <windows.h>
+
+#include <memory>
+#include <string>
+
+#include "MainWindowBehaviour.h"
+#include "OvaroFolderTreeView.h"
+
+namespace ovaro {
+
+class FolderChoiceDialog final : public FolderChoice {
+public:
+    static constexpr const wchar_t* kClassName = L"OvaroOrdnerwahl";
+    static constexpr int kTreeId = 100;
+
+    // Loads the dialog hidden: creates its window and the tree, which reads the drives
+    // at once (messages about drives may show now). The window that is active now
+    // becomes the owner: it is disabled while the dialog shows, and centres it.
+    static std::unique_ptr<FolderChoiceDialog> Load(HINSTANCE instance);
+    static std::unique_ptr<FolderChoiceDialog> Load(HINSTANCE instance, const OvaroFolderTreeView::Sources& sources);
+    // Unloads the dialog (runs the close handling once more) if it is still loaded.
+    ~FolderChoiceDialog() override;
+    FolderChoiceDialog(const FolderChoiceDialog&) = delete;
+    FolderChoiceDialog& operator=(const FolderChoiceDialog&) = delete;
+
+    // FolderChoice
+    void SetPath(const std::wstring& path) override;
+    void ShowModal() override;
+    std::wstring Tag() const override { return tag_; }
+    std::wstring Path() const override;
+
+    void Unload();
+    bool Loaded() const { return hwnd_ != nullptr; }
+    HWND Window() const { return hwnd_; }
+    OvaroFolderTreeView* Ordnerliste() const { return tree_.get(); }
+
+private:
+    FolderChoiceDialog() = default;
+    static LRESULT CALLBACK WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
+    LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
+    bool Create(HINSTANCE instance, const OvaroFolderTreeView::Sources& sources);
+    void btnOK_Click();
+    void btnAbbrechen_Click();
+    void Form_QueryUnload();
+
+    HWND hwnd_ = nullptr;
+    HWND owner_ = nullptr;
+    HWND lastFocus_ = nullptr;
+    HFONT font_ = nullptr;
+    std::unique_ptr<OvaroFolderTreeView> tree_;
+    std::wstring tag_;
+};
+
+// The factory the main window's "Wählen..." uses in the program.
+FolderChoiceFactory DefaultFolderChoice(HINSTANCE instance);
+
+}  // namespace ovaro

@@ -1,0 +1,308 @@
+// The folder choice dialog and "Wählen..." on the real main window, the real tree and
+// the test prefix's drives. A second thread plays the user while the dialog is modal.
+#include <windows.h>
+
+#include <commctrl.h>
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <functional>
+#include <thread>
+
+#include "DialogUnits.h"
+#include "FolderChoiceDialog.h"
+#include "MainWindow.h"
+#include "RegistrySettingsStore.h"
+
+namespace ovaro {
+namespace {
+
+constexpr const wchar_t* kSettingsRoot = L"Software\\VB and VBA Program Settings";
+
+class RecordingSink final : public folders::MessageSink {
+public:
+    std::vector<std::wstring> texts;
+    void Show(std::wstring_view text, folders::MessageStyle) override { texts.emplace_back(text); }
+};
+
+std::wstring ItemText(HWND tree, HTREEITEM item) {
+    wchar_t text[512] = {};
+    TVITEMW tv{};
+    tv.mask = TVIF_TEXT;
+    tv.hItem = item;
+    tv.pszText = text;
+    tv.cchTextMax = 512;
+    SendMessageW(tree, TVM_GETITEMW, 0, reinterpret_cast<LPARAM>(&tv));
+    return text;
+}
+
+HWND WaitForDialog() {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while (std::chrono::steady_clock::now() < deadline) {
+        HWND dialog = FindWindowW(FolderChoiceDialog::kClassName, L"Ordner w\u00e4hlen");
+        if (dialog != nullptr && IsWindowVisible(dialog)) return dialog;
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return nullptr;
+}
+
+// What the user-thread saw when the dialog showed.
+struct Seen {
+    HWND dialog = nullptr;
+    std::wstring selected;  // text of the selected node, "<none>" when there is none
+    bool ownerEnabled = true;
+    bool treeHasFocus = false;
+};
+
+class FolderChoiceTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        // Folders on c: with a letter case of their own.
+        CreateDirectoryW(L"c:\\Ovaro-Dlg", nullptr);
+        CreateDirectoryW(L"c:\\Ovaro-Dlg\\Daten", nullptr);
+        CreateDirectoryW(L"c:\\Ovaro-Dlg\\Daten\\Ebene2", nullptr);
+        CreateDirectoryW(L"c:\\Ovaro-Dlg\\Daten\\Ebene2\\Ebene3", nullptr);
+    }
+    void SetUp() override {
+        RegDeleteTreeW(HKEY_CURRENT_USER, kSettingsRoot);
+        MainWindowHooks hooks;
+        hooks.showMessage = [](HWND, std::wstring_view, unsigned) { return IDYES; };
+        hooks.endProgram = [] {};
+        hooks.folderChoice = [this]() -> std::unique_ptr<FolderChoice> {
+            OvaroFolderTreeView::Sources sources;
+            sources.messages = &sink;
+            ++loads;
+            return FolderChoiceDialog::Load(GetModuleHandleW(nullptr), sources);
+        };
+        window = MainWindow::Create(GetModuleHandleW(nullptr), store, std::move(hooks));
+        ASSERT_NE(window, nullptr);
+        window->Show(SW_SHOWNORMAL);
+        SetForegroundWindow(window->Window());
+    }
+    void TearDown() override {
+        window.reset();
+        RegDeleteTreeW(HKEY_CURRENT_USER, kSettingsRoot);
+    }
+
+    // Presses "Wählen..." of the row; `user` runs on another thread once the dialog shows.
+    Seen Choose(int16_t row, const std::function<void(HWND dialog, HWND tree)>& user) {
+        Seen seen;
+        std::thread player([&] {
+            seen.dialog = WaitForDialog();
+            if (seen.dialog == nullptr) return;
+            HWND tree = FindWindowExW(GetDlgItem(seen.dialog, FolderChoiceDialog::kTreeId), nullptr, WC_TREEVIEWW, nullptr);
+            HTREEITEM selected = reinterpret_cast<HTREEITEM>(SendMessageW(tree, TVM_GETNEXTITEM, TVGN_CARET, 0));
+            seen.selected = selected ? ItemText(tree, selected) : L"<none>";
+            seen.ownerEnabled = IsWindowEnabled(window->Window()) != FALSE;
+            GUITHREADINFO gui{};
+            gui.cbSize = sizeof gui;
+            GetGUIThreadInfo(GetWindowThreadProcessId(seen.dialog, nullptr), &gui);
+            seen.treeHasFocus = gui.hwndFocus == tree;
+            user(seen.dialog, tree);
+        });
+        SendMessageW(window->Control(ControlKind::ChooseButton, row), BM_CLICK, 0, 0);
+        player.join();
+        return seen;
+    }
+
+    static void PressOk(HWND dialog, HWND) { PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0); }
+
+    std::wstring RowText(int16_t row) {
+        wchar_t text[1024] = {};
+        GetWindowTextW(window->Control(ControlKind::Text, row), text, 1024);
+        return text;
+    }
+    // Puts a stored folder into an edition row through the load, so no change is pending.
+    void SetRow(int16_t row, const wchar_t* text) {
+        store.Write(kEditionen[row].applicationName, L"Optionen", L"Datenpfad", text);
+        window->Behaviour().Form_Load();
+    }
+
+    RegistrySettingsStore store;
+    std::unique_ptr<MainWindow> window;
+    RecordingSink sink;
+    int loads = 0;
+};
+
+TEST_F(FolderChoiceTest, RowTextOpensTheTreeThereAndOkBringsBackTheOnDiskCase) {
+    SetWindowTextW(window->Control(ControlKind::Text, 2), L"C:\\OVARO-DLG\\DATEN\\EBENE2");
+    const Seen seen = Choose(2, PressOk);
+    ASSERT_NE(seen.dialog, nullptr);
+    EXPECT_EQ(seen.selected, L"Ebene2");
+    EXPECT_FALSE(seen.ownerEnabled);  // modal: the main window takes no input
+    EXPECT_TRUE(seen.treeHasFocus);
+    EXPECT_EQ(RowText(2), L"c:\\Ovaro-Dlg\\Daten\\Ebene2\\");
+    EXPECT_TRUE(window->Behaviour().bGeaendert());
+    EXPECT_TRUE(IsWindowEnabled(window->Window()));
+    EXPECT_FALSE(IsWindow(seen.dialog));  // unloaded after use
+}
+
+TEST_F(FolderChoiceTest, AMissingFolderOpensAtTheDeepestExistingPart) {
+    SetWindowTextW(window->Control(ControlKind::Text, 0), L"c:\\ovaro-dlg\\daten\\gibtsnicht\\tiefer");
+    const Seen seen = Choose(0, PressOk);
+    EXPECT_EQ(seen.selected, L"Daten");
+    EXPECT_EQ(RowText(0), L"c:\\Ovaro-Dlg\\Daten\\");
+}
+
+TEST_F(FolderChoiceTest, EmptyRowOpensAFreshTreeAndOkWithNothingSelectedLeavesItEmpty) {
+    window->Behaviour().Form_Load();
+    const Seen seen = Choose(4, PressOk);
+    EXPECT_EQ(seen.selected, L"<none>");
+    EXPECT_EQ(RowText(4), L"");
+    EXPECT_FALSE(window->Behaviour().bGeaendert());  // the text did not change
+}
+
+TEST_F(FolderChoiceTest, OkWithNothingSelectedEmptiesARowWhoseDriveIsGone) {
+    SetRow(1, L"q:\\daten");
+    const Seen seen = Choose(1, PressOk);
+    EXPECT_EQ(seen.selected, L"<none>");
+    EXPECT_EQ(RowText(1), L"");
+    EXPECT_TRUE(window->Behaviour().bGeaendert());
+}
+
+TEST_F(FolderChoiceTest, TheRootSelectedGivesArbeitsplatz) {
+    Choose(3, [](HWND dialog, HWND tree) {
+        HTREEITEM root = reinterpret_cast<HTREEITEM>(SendMessageW(tree, TVM_GETNEXTITEM, TVGN_ROOT, 0));
+        SendMessageW(tree, TVM_SELECTITEM, TVGN_CARET, reinterpret_cast<LPARAM>(root));
+        PressOk(dialog, tree);
+    });
+    EXPECT_EQ(RowText(3), L"Arbeitsplatz\\");
+}
+
+TEST_F(FolderChoiceTest, CancelEscAndCloseBoxChangeNeitherRowNorFlag) {
+    const std::vector<std::function<void(HWND, HWND)>> ways = {
+        [](HWND dialog, HWND) { PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0); },
+        [](HWND, HWND tree) { PostMessageW(tree, WM_KEYDOWN, VK_ESCAPE, 0); },
+        [](HWND dialog, HWND) { PostMessageW(dialog, WM_SYSCOMMAND, SC_CLOSE, 0); },
+    };
+    for (const auto& way : ways) {
+        SetRow(5, L"c:\\ovaro-dlg\\daten");
+        ASSERT_FALSE(window->Behaviour().bGeaendert());
+        const Seen seen = Choose(5, [&](HWND dialog, HWND tree) {
+            HTREEITEM root = reinterpret_cast<HTREEITEM>(SendMessageW(tree, TVM_GETNEXTITEM, TVGN_ROOT, 0));
+            SendMessageW(tree, TVM_SELECTITEM, TVGN_CARET, reinterpret_cast<LPARAM>(root));
+            way(dialog, tree);
+        });
+        EXPECT_EQ(seen.selected, L"Daten");
+        EXPECT_EQ(RowText(5), L"c:\\ovaro-dlg\\daten");
+        EXPECT_FALSE(window->Behaviour().bGeaendert());
+        EXPECT_TRUE(IsWindowEnabled(window->Window()));
+    }
+}
+
+TEST_F(FolderChoiceTest, TheCommonRowChoosesWithTheCheckBoxOnOrOff) {
+    Choose(kCommonRow, [](HWND dialog, HWND tree) {
+        HTREEITEM root = reinterpret_cast<HTREEITEM>(SendMessageW(tree, TVM_GETNEXTITEM, TVGN_ROOT, 0));
+        SendMessageW(tree, TVM_SELECTITEM, TVGN_CARET,
+                     SendMessageW(tree, TVM_GETNEXTITEM, TVGN_CHILD, reinterpret_cast<LPARAM>(root)));
+        PressOk(dialog, tree);
+    });
+    const std::wstring first = RowText(kCommonRow);
+    EXPECT_EQ(first.size(), 3u);  // the first drive, such as a:\ .
+    EXPECT_EQ(first.substr(1), L":\\");
+
+    SendMessageW(window->Control(ControlKind::CheckBox), BM_CLICK, 0, 0);
+    SetWindowTextW(window->Control(ControlKind::Text, kCommonRow), L"c:\\ovaro-dlg\\daten\\ebene2\\ebene3");
+    Choose(kCommonRow, PressOk);
+    EXPECT_EQ(RowText(kCommonRow), L"c:\\Ovaro-Dlg\\Daten\\Ebene2\\Ebene3\\");
+}
+
+TEST_F(FolderChoiceTest, EveryUseStartsFromAFreshTreeAndReportsUnreadableDrives) {
+    Choose(0, [](HWND dialog, HWND tree) {
+        HTREEITEM root = reinterpret_cast<HTREEITEM>(SendMessageW(tree, TVM_GETNEXTITEM, TVGN_ROOT, 0));
+        SendMessageW(tree, TVM_SELECTITEM, TVGN_CARET, reinterpret_cast<LPARAM>(root));
+        PressOk(dialog, tree);
+    });
+    const size_t messagesFirst = sink.texts.size();
+    // The test prefix's network drive cannot be reached: the tree says so while it loads.
+    bool networkReported = false;
+    for (const auto& text : sink.texts) networkReported |= text.find(L"n:\\") != std::wstring::npos;
+    EXPECT_TRUE(networkReported);
+
+    CreateDirectoryW(L"c:\\Ovaro-Dlg-Neu", nullptr);
+    const Seen second = Choose(6, [](HWND dialog, HWND tree) {
+        // The new folder shows below c: in the new tree.
+        HTREEITEM root = reinterpret_cast<HTREEITEM>(SendMessageW(tree, TVM_GETNEXTITEM, TVGN_ROOT, 0));
+        bool found = false;
+        for (HTREEITEM drive = reinterpret_cast<HTREEITEM>(SendMessageW(tree, TVM_GETNEXTITEM, TVGN_CHILD, reinterpret_cast<LPARAM>(root)));
+             drive != nullptr; drive = reinterpret_cast<HTREEITEM>(SendMessageW(tree, TVM_GETNEXTITEM, TVGN_NEXT, reinterpret_cast<LPARAM>(drive)))) {
+            if (ItemText(tree, drive) != L"c:") continue;
+            for (HTREEITEM f = reinterpret_cast<HTREEITEM>(SendMessageW(tree, TVM_GETNEXTITEM, TVGN_CHILD, reinterpret_cast<LPARAM>(drive)));
+                 f != nullptr; f = reinterpret_cast<HTREEITEM>(SendMessageW(tree, TVM_GETNEXTITEM, TVGN_NEXT, reinterpret_cast<LPARAM>(f))))
+                found |= ItemText(tree, f) == L"Ovaro-Dlg-Neu";
+        }
+        if (found) PressOk(dialog, tree);
+        else PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
+    });
+    EXPECT_EQ(second.selected, L"<none>");  // nothing of the first use's selection
+    EXPECT_EQ(RowText(6), L"");  // OK with nothing selected on an empty row: still empty...
+    EXPECT_EQ(loads, 2);
+    EXPECT_GT(sink.texts.size(), messagesFirst);  // ...and the drives were read anew
+    RemoveDirectoryW(L"c:\\Ovaro-Dlg-Neu");
+}
+
+TEST(FolderChoiceDialogAlone, LayoutFrameDefaultsAndTagAcrossUnload) {
+    RecordingSink sink;
+    OvaroFolderTreeView::Sources sources;
+    sources.messages = &sink;
+    auto dialog = FolderChoiceDialog::Load(GetModuleHandleW(nullptr), sources);
+    ASSERT_NE(dialog, nullptr);
+    HWND hwnd = dialog->Window();
+    EXPECT_FALSE(IsWindowVisible(hwnd));  // loaded, not shown
+    wchar_t caption[64] = {};
+    GetWindowTextW(hwnd, caption, 64);
+    EXPECT_STREQ(caption, L"Ordner w\u00e4hlen");
+    const LONG style = GetWindowLongW(hwnd, GWL_STYLE);
+    EXPECT_TRUE(style & WS_THICKFRAME);
+    EXPECT_TRUE(style & WS_MINIMIZEBOX);
+    EXPECT_TRUE(style & WS_MAXIMIZEBOX);
+    EXPECT_EQ(LOWORD(SendMessageW(hwnd, DM_GETDEFID, 0, 0)), IDOK);
+    EXPECT_EQ(GetWindowLongW(GetDlgItem(hwnd, IDOK), GWL_STYLE) & 0x0F, BS_DEFPUSHBUTTON);
+
+    const UINT dpi = GetDpiForWindow(hwnd);
+    RECT client{};
+    GetClientRect(hwnd, &client);
+    EXPECT_NEAR(client.right, TwipsToPixels(5556, dpi), 1);
+    EXPECT_NEAR(client.bottom, TwipsToPixels(5304, dpi), 1);
+    auto placeOf = [&](HWND control) {
+        RECT r{};
+        GetWindowRect(control, &r);
+        MapWindowPoints(nullptr, hwnd, reinterpret_cast<POINT*>(&r), 2);
+        return r;
+    };
+    auto expectAt = [&](HWND control, int l, int t, int w, int h) {
+        const RECT r = placeOf(control), want = TwipsToPixels(l, t, w, h, dpi);
+        EXPECT_NEAR(r.left, want.left, 1);
+        EXPECT_NEAR(r.top, want.top, 1);
+        EXPECT_NEAR(r.right, want.right, 1);
+        EXPECT_NEAR(r.bottom, want.bottom, 1);
+    };
+    HWND tree = GetDlgItem(hwnd, FolderChoiceDialog::kTreeId);
+    expectAt(tree, 60, 120, 4092, 5052);
+    expectAt(GetDlgItem(hwnd, IDOK), 4320, 4620, 1092, 372);
+    expectAt(GetDlgItem(hwnd, IDCANCEL), 4320, 3960, 1092, 372);
+    // Tab order: tree, OK, Abbrechen.
+    EXPECT_EQ(GetNextDlgTabItem(hwnd, GetDlgItem(hwnd, IDOK), FALSE), GetDlgItem(hwnd, IDCANCEL));
+
+    // Enlarging leaves everything where it was.
+    SetWindowPos(hwnd, nullptr, 0, 0, 900, 800, SWP_NOMOVE | SWP_NOZORDER);
+    expectAt(tree, 60, 120, 4092, 5052);
+    expectAt(GetDlgItem(hwnd, IDOK), 4320, 4620, 1092, 372);
+
+    // "OK" hides and keeps it loaded; unloading empties Tag.
+    PostMessageW(hwnd, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+    dialog->ShowModal();
+    EXPECT_EQ(dialog->Tag(), L"OK");
+    EXPECT_TRUE(dialog->Loaded());
+    EXPECT_FALSE(IsWindowVisible(hwnd));
+    // Shown again without unloading, it keeps the first result until a button sets it.
+    PostMessageW(hwnd, WM_CLOSE, 0, 0);
+    dialog->ShowModal();
+    EXPECT_EQ(dialog->Tag(), L"");
+    EXPECT_FALSE(dialog->Loaded());
+    EXPECT_FALSE(IsWindow(hwnd));
+}
+
+}  // namespace
+}  // namespace ovaro
