@@ -184,15 +184,40 @@ void MainWindow::ApplyLayout(UINT dpi) {
             }
         }
         SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
-        if (spec.kind == ControlKind::Label && spec.index >= 0) {
-            // The label reaches under its row's text box; only the part left of the box shows.
-            const RECT box = PixelRect(ClientTwips(table[i + 1]), dpi_);
-            SetWindowRgn(control, CreateRectRgn(0, 0, box.left - r.left, r.bottom - r.top), FALSE);
-        }
     }
+    ClipBeneathControls();
 
     SetClientSize(hwnd_, TwipsToPixels(kClientWidthTwips, dpi_), TwipsToPixels(kClientHeightTwips, dpi_));
     InvalidateRect(hwnd_, nullptr, TRUE);
+}
+
+// Labels and the check box lie beneath the boxes and buttons they overlap (an edition
+// label reaches under its row's text box, the check box touches the common row): they
+// are cut to the part that shows, so they never paint over those controls.
+void MainWindow::ClipBeneathControls() {
+    const auto table = MainWindowControls();
+    auto liesBeneath = [](const ControlSpec& c) {
+        return c.kind == ControlKind::CheckBox || (c.kind == ControlKind::Label && c.index >= 0);
+    };
+    auto isSolid = [](const ControlSpec& c) {
+        return c.kind != ControlKind::Label && c.kind != ControlKind::Frame && c.kind != ControlKind::CheckBox;
+    };
+    for (size_t i = 0; i < table.size(); ++i) {
+        if (!liesBeneath(table[i])) continue;
+        const RECT own = PixelRect(ClientTwips(table[i]), dpi_);
+        HRGN region = CreateRectRgn(0, 0, own.right - own.left, own.bottom - own.top);
+        for (size_t j = 0; j < table.size(); ++j) {
+            if (!isSolid(table[j])) continue;
+            const RECT other = PixelRect(ClientTwips(table[j]), dpi_);
+            RECT overlap{};
+            if (!IntersectRect(&overlap, &own, &other)) continue;
+            HRGN cut = CreateRectRgn(other.left - own.left, other.top - own.top, other.right - own.left,
+                                     other.bottom - own.top);
+            CombineRgn(region, region, cut, RGN_DIFF);
+            DeleteObject(cut);
+        }
+        SetWindowRgn(controls_[i], region, FALSE);  // the window owns the region from here on
+    }
 }
 
 void MainWindow::Show(int showCommand) {

@@ -60,6 +60,7 @@ private:
     void OnClose(int16_t reason);
     void CreateControls();
     void ApplyLayout(UINT dpi);
+    void ClipBeneathControls();
     void MoveToNextControl(WPARAM wParam, LPARAM lParam);
 
     HWND hwnd_ = nullptr;

@@ -96,6 +96,7 @@ void FolderChoiceDialog::ShowModal() {
     CenterWindow(hwnd_, owner);
     if (owner != nullptr) EnableWindow(owner, FALSE);
     ShowWindow(hwnd_, SW_SHOWNORMAL);
+    UpdateWindow(hwnd_);
     SetForegroundWindow(hwnd_);
     if (tree_) SetFocus(tree_->TreeWindow());
 

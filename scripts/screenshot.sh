@@ -29,5 +29,7 @@ for ((i = 0; i < 25; i++)); do
   [ "$cur" = "$prev" ] && break
   prev=$cur
 done
-desktop=$(xwininfo -root -tree | awk '/"ovaro - Wine desktop"/ {print $1; exit}')
-if [ -n "$desktop" ]; then xwd -silent -id "$desktop" | convert xwd:- "$out"; else xwd -silent -root | convert xwd:- "$out"; fi
+# Wine's windows are X windows of their own inside the desktop; a capture of the
+# desktop leaves windows opened later black, so the window is captured by itself.
+win=$(xwininfo -root -tree | grep -F "\"$title\"" | awk '{print $1; exit}')
+xwd -silent -id "$win" | convert xwd:- "$out"
