@@ -1,0 +1,261 @@
+#include "OvaroFolderTreeView.h"
+
+#include <commctrl.h>
+
+#include <array>
+#include <cstdlib>
+
+#include "OwnedHandle.h"
+#include "Win32FolderSources.h"
+#include "Win32TreeNodes.h"
+
+#if __has_include("ResourceIds.h")
+#include "ResourceIds.h"
+#endif
+
+namespace ovaro {
+
+namespace {
+
+constexpr wchar_t kClassName[] = L"OvaroFolderTreeView";
+constexpr int kTreeId = 1;
+// A node click, posted so that it runs after the tree has finished with the mouse or
+// key and the selection is final; lParam is the HTREEITEM.
+constexpr UINT kMsgNodeClick = WM_APP + 1;
+// TVE_EXPAND / TVE_COLLAPSE without the partial-expansion flags (TVE_ACTIONMASK).
+constexpr UINT kExpandActionMask = 0x0003;
+
+using OwnedImageList = Owned<HIMAGELIST, &ImageList_Destroy>;
+
+// The picture strip drawn for the scaling nearest to dpi.
+struct Strip {
+    int id;
+    int size;
+};
+
+Strip StripFor(UINT dpi) {
+#ifdef IDB_TREE_PICTURES_16
+    constexpr std::array<Strip, 3> strips{{{IDB_TREE_PICTURES_16, 16}, {IDB_TREE_PICTURES_24, 24},
+                                          {IDB_TREE_PICTURES_32, 32}}};
+#else
+    constexpr std::array<Strip, 3> strips{{{200, 16}, {201, 24}, {202, 32}}};
+#endif
+    Strip best = strips[0];
+    for (const auto& s : strips)
+        if (std::abs(static_cast<int>(dpi) - s.size * 6) < std::abs(static_cast<int>(dpi) - best.size * 6)) best = s;
+    return best;
+}
+
+}  // namespace
+
+struct OvaroFolderTreeView::Parts {
+    explicit Parts(HWND control, HWND tree, const Sources& sources)
+        : nodes(tree),
+          sink(control),
+          logic(nodes, sources.drives ? *sources.drives : drives, sources.lister ? *sources.lister : lister,
+                sources.messages ? *sources.messages : sink, folders::Win32LowerCase) {}
+
+    folders::Win32TreeNodes nodes;
+    folders::Win32DriveSource drives;
+    folders::Win32FolderLister lister;
+    folders::Win32MessageSink sink;
+    folders::FolderTreeLogic logic;
+    OwnedImageList pictures;
+};
+
+std::unique_ptr<OvaroFolderTreeView> OvaroFolderTreeView::Create(HWND parent, int id, const RECT& rcPixels) {
+    return Create(parent, id, rcPixels, Sources{});
+}
+
+std::unique_ptr<OvaroFolderTreeView> OvaroFolderTreeView::Create(HWND parent, int id, const RECT& rc,
+                                                                 const Sources& sources) {
+    static const bool registered = [] {
+        INITCOMMONCONTROLSEX init{sizeof init, ICC_TREEVIEW_CLASSES};
+        InitCommonControlsEx(&init);
+        WNDCLASSEXW wc{};
+        wc.cbSize = sizeof wc;
+        wc.style = CS_DBLCLKS;
+        wc.lpfnWndProc = &OvaroFolderTreeView::WindowProc;
+        wc.hInstance = GetModuleHandleW(nullptr);
+        wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+        wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
+        wc.lpszClassName = kClassName;
+        return RegisterClassExW(&wc) != 0 || GetLastError() == ERROR_CLASS_ALREADY_EXISTS;
+    }();
+    if (!registered) return nullptr;
+
+    std::unique_ptr<OvaroFolderTreeView> view(new OvaroFolderTreeView());
+    const HWND window = CreateWindowExW(WS_EX_CONTROLPARENT, kClassName, L"", WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN,
+                                        rc.left, rc.top, rc.right - rc.left, rc.bottom - rc.top, parent,
+                                        reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), GetModuleHandleW(nullptr),
+                                        view.get());
+    if (window == nullptr || view->tree_ == nullptr) return nullptr;
+    view->parts_ = std::make_unique<Parts>(view->window_, view->tree_, sources);
+    view->parts_->logic.PathChanged = [v = view.get()](const std::wstring& pfad) {
+        if (v->PathChanged) v->PathChanged(pfad);
+    };
+    view->LoadPictures();
+    view->parts_->logic.Create();
+    return view;
+}
+
+OvaroFolderTreeView::~OvaroFolderTreeView() {
+    if (window_ != nullptr) DestroyWindow(window_);
+}
+
+void OvaroFolderTreeView::SetPath(std::wstring_view newPath) {
+    if (parts_) parts_->logic.SetPath(newPath);
+}
+
+std::wstring OvaroFolderTreeView::Path() const { return parts_ ? parts_->logic.Path() : std::wstring(); }
+
+std::wstring OvaroFolderTreeView::SelectedPath() const {
+    return parts_ ? parts_->logic.SelectedPath() : std::wstring(L"\\");
+}
+
+void OvaroFolderTreeView::SetzeSubNodes(HTREEITEM node, const std::wstring& pfad) {
+    if (parts_) parts_->logic.SetzeSubNodes(folders::Win32TreeNodes::Handle(node), pfad);
+}
+
+std::wstring OvaroFolderTreeView::VollerPfad(HTREEITEM node) const {
+    return parts_ ? parts_->logic.VollerPfad(folders::Win32TreeNodes::Handle(node)) : std::wstring(L"\\");
+}
+
+LRESULT CALLBACK OvaroFolderTreeView::WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_NCCREATE) {
+        auto* self = static_cast<OvaroFolderTreeView*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
+        self->window_ = hwnd;
+        SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
+    }
+    auto* self = reinterpret_cast<OvaroFolderTreeView*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+    if (self == nullptr) return DefWindowProcW(hwnd, message, wParam, lParam);
+    if (message == WM_NCDESTROY) {
+        SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
+        self->window_ = nullptr;
+        self->tree_ = nullptr;
+        return DefWindowProcW(hwnd, message, wParam, lParam);
+    }
+    return self->HandleMessage(message, wParam, lParam);
+}
+
+LRESULT OvaroFolderTreeView::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+    case WM_CREATE:
+        return OnCreate() ? 0 : -1;
+    case WM_SIZE:
+        OnSize(LOWORD(lParam), HIWORD(lParam));
+        return 0;
+    case WM_SETFOCUS:
+        if (tree_ != nullptr) SetFocus(tree_);
+        return 0;
+    case WM_SETFONT:
+        if (tree_ != nullptr) SendMessageW(tree_, WM_SETFONT, wParam, lParam);
+        return 0;
+    case WM_GETFONT:
+        return tree_ != nullptr ? SendMessageW(tree_, WM_GETFONT, 0, 0) : 0;
+    case WM_DPICHANGED_AFTERPARENT:
+        LoadPictures();
+        return 0;
+    case WM_NOTIFY: {
+        const auto* header = reinterpret_cast<const NMHDR*>(lParam);
+        if (header != nullptr && header->hwndFrom == tree_) return OnNotify(*header);
+        break;
+    }
+    case kMsgNodeClick:
+        OnNodeClickPosted(reinterpret_cast<HTREEITEM>(lParam));
+        return 0;
+    default:
+        break;
+    }
+    return DefWindowProcW(window_, message, wParam, lParam);
+}
+
+bool OvaroFolderTreeView::OnCreate() {
+    RECT client{};
+    GetClientRect(window_, &client);
+    tree_ = CreateWindowExW(WS_EX_CLIENTEDGE, WC_TREEVIEWW, L"",
+                            WS_CHILD | WS_VISIBLE | WS_TABSTOP | TVS_HASLINES | TVS_HASBUTTONS | TVS_LINESATROOT |
+                                TVS_SHOWSELALWAYS,
+                            0, 0, client.right, client.bottom, window_,
+                            reinterpret_cast<HMENU>(static_cast<INT_PTR>(kTreeId)), GetModuleHandleW(nullptr),
+                            nullptr);
+    return tree_ != nullptr;
+}
+
+void OvaroFolderTreeView::OnSize(int width, int height) {
+    // A width of 0 (a minimised or collapsed host) leaves the tree as it was.
+    if (width > 0 && tree_ != nullptr) MoveWindow(tree_, 0, 0, width, height, TRUE);
+}
+
+LRESULT OvaroFolderTreeView::OnNotify(const NMHDR& header) {
+    if (!parts_) return 0;
+    auto& logic = parts_->logic;
+    switch (header.code) {
+    case TVN_ITEMEXPANDINGW: {
+        // Expansions from code ran the handling already (the tree view notifies only
+        // for the first one anyway); this is the user opening a node.
+        const auto& nm = reinterpret_cast<const NMTREEVIEWW&>(header);
+        if ((nm.action & kExpandActionMask) == TVE_EXPAND && !parts_->nodes.ChangingFromCode())
+            logic.OnExpand(folders::Win32TreeNodes::Handle(nm.itemNew.hItem));
+        return FALSE;
+    }
+    case TVN_ITEMEXPANDEDW: {
+        // After the collapse, so the report names the selection the user now sees (the
+        // tree moves it up when it was inside the collapsed branch).
+        const auto& nm = reinterpret_cast<const NMTREEVIEWW&>(header);
+        if ((nm.action & kExpandActionMask) == TVE_COLLAPSE && !parts_->nodes.ChangingFromCode())
+            logic.OnCollapse(folders::Win32TreeNodes::Handle(nm.itemNew.hItem));
+        return 0;
+    }
+    case TVN_SELCHANGEDW: {
+        // A selection made with the keyboard counts as a click, so keyboard users see the
+        // same folders; a selection made from code (the Path walk) does not.
+        const auto& nm = reinterpret_cast<const NMTREEVIEWW&>(header);
+        if (nm.action == TVC_BYKEYBOARD && nm.itemNew.hItem != nullptr)
+            PostMessageW(window_, kMsgNodeClick, 0, reinterpret_cast<LPARAM>(nm.itemNew.hItem));
+        return 0;
+    }
+    case NM_CLICK: {
+        // Comes before the tree changes the selection; only a click on the item itself
+        // (picture or text) is a node click, not one on its expand button.
+        const DWORD pos = GetMessagePos();
+        TVHITTESTINFO hit{};
+        hit.pt = {static_cast<short>(LOWORD(pos)), static_cast<short>(HIWORD(pos))};
+        ScreenToClient(tree_, &hit.pt);
+        const auto item = reinterpret_cast<HTREEITEM>(SendMessageW(tree_, TVM_HITTEST, 0, reinterpret_cast<LPARAM>(&hit)));
+        if (item != nullptr && (hit.flags & TVHT_ONITEM) != 0)
+            PostMessageW(window_, kMsgNodeClick, 0, reinterpret_cast<LPARAM>(item));
+        return 0;
+    }
+    default:
+        return 0;
+    }
+}
+
+void OvaroFolderTreeView::OnNodeClickPosted(HTREEITEM item) {
+    if (!parts_ || item == nullptr) return;
+    const auto node = folders::Win32TreeNodes::Handle(item);
+    if (parts_->nodes.Selected() != node) parts_->nodes.Select(node);
+    parts_->logic.OnNodeClick(node);
+}
+
+void OvaroFolderTreeView::LoadPictures() {
+    if (!parts_ || tree_ == nullptr) return;
+    const Strip wanted = StripFor(GetDpiForWindow(window_));
+    const HINSTANCE module = GetModuleHandleW(nullptr);
+    // A program built without the pictures shows the tree without them.
+    for (const Strip strip : {wanted, StripFor(96)}) {
+        const auto bitmap = static_cast<HBITMAP>(
+            LoadImageW(module, MAKEINTRESOURCEW(strip.id), IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION));
+        if (bitmap == nullptr) continue;
+        OwnedImageList list(ImageList_Create(strip.size, strip.size, ILC_COLOR24 | ILC_MASK, folders::kPictureCount, 0));
+        const bool added = list && ImageList_AddMasked(list.get(), bitmap, RGB(192, 192, 192)) >= 0;
+        DeleteObject(bitmap);
+        if (!added) continue;
+        SendMessageW(tree_, TVM_SETIMAGELIST, TVSIL_NORMAL, reinterpret_cast<LPARAM>(list.get()));
+        parts_->pictures = std::move(list);  // the tree does not own its image list
+        return;
+    }
+}
+
+}  // namespace ovaro

@@ -1,0 +1,133 @@
+#include "Win32FolderSources.h"
+
+#include <vector>
+
+#include "ProgramInfo.h"
+#include "SystemErrorText.h"
+
+namespace ovaro::folders {
+
+std::wstring Win32DriveSource::LogicalDriveStrings() {
+    // The needed size, then the list; drives may come and go in between, so retry.
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        const DWORD needed = GetLogicalDriveStringsW(0, nullptr);
+        if (needed == 0) return {};
+        std::vector<wchar_t> buffer(needed + 1, L'\0');
+        const DWORD written = GetLogicalDriveStringsW(static_cast<DWORD>(buffer.size()), buffer.data());
+        if (written == 0) return {};
+        if (written < buffer.size()) return std::wstring(buffer.data(), written + 1);  // with the closing NUL
+    }
+    return {};
+}
+
+unsigned Win32DriveSource::DriveTypeOf(std::wstring_view driveName) {
+    // GetDriveType wants a root path; "c:" alone would mean the current folder of c:.
+    const std::wstring root = std::wstring(driveName) + L"\\";
+    return GetDriveTypeW(root.c_str());
+}
+
+bool IsDriveNotAvailable(DWORD error, std::wstring_view folder) {
+    switch (error) {
+    // The device itself does not answer: no medium, no such drive, or the device is gone.
+    case ERROR_NOT_READY:
+    case ERROR_INVALID_DRIVE:
+    case ERROR_DEV_NOT_EXIST:
+    case ERROR_NO_MEDIA_IN_DRIVE:
+    case ERROR_DEVICE_NOT_CONNECTED:
+    case ERROR_UNRECOGNIZED_MEDIA:
+    // A network drive whose server or share cannot be reached now.
+    case ERROR_BAD_NETPATH:
+    case ERROR_BAD_NET_NAME:
+    case ERROR_NETNAME_DELETED:
+    case ERROR_REM_NOT_LIST:
+    case ERROR_UNEXP_NET_ERR:
+    case ERROR_NETWORK_UNREACHABLE:
+    case ERROR_HOST_UNREACHABLE:
+    case ERROR_NO_NET_OR_BAD_PATH:
+    case ERROR_NOT_CONNECTED:
+        return true;
+    // The root of a drive always exists while the drive is there; "not found" for a
+    // root means the medium or its mount point is missing (Wine reports a CD-ROM drive
+    // without a disc this way). For a folder below the root it is an ordinary failure.
+    case ERROR_PATH_NOT_FOUND:
+        return folder.size() == 3 && folder[1] == L':' && folder[2] == L'\\';
+    default:
+        return false;
+    }
+}
+
+std::wstring ListingForm(std::wstring_view folder) {
+    // The search pattern is the folder and "*"; the names found come back on their own.
+    if (folder.size() + 1 < MAX_PATH) return std::wstring(folder);
+    if (folder.starts_with(L"\\\\?\\")) return std::wstring(folder);
+    if (folder.starts_with(L"\\\\")) return L"\\\\?\\UNC\\" + std::wstring(folder.substr(2));
+    return L"\\\\?\\" + std::wstring(folder);
+}
+
+namespace {
+
+bool IsAbsolute(std::wstring_view folder) {
+    const bool drive = folder.size() >= 3 && folder[1] == L':' && folder[2] == L'\\';
+    const bool unc = folder.starts_with(L"\\\\");
+    return (drive || unc) && folder.ends_with(L'\\');
+}
+
+}  // namespace
+
+FolderListing Win32FolderLister::List(std::wstring_view folder) {
+    FolderListing out;
+    // Only absolute folders: the root's own path (Arbeitsplatz\) must not be read
+    // relative to the program's current folder.
+    if (!IsAbsolute(folder)) {
+        out.failure = ListFailure{false, SystemErrorText(ERROR_BAD_PATHNAME)};
+        return out;
+    }
+    const std::wstring pattern = ListingForm(folder) + L"*";
+    WIN32_FIND_DATAW data{};
+    HANDLE find = FindFirstFileExW(pattern.c_str(), FindExInfoBasic, &data, FindExSearchLimitToDirectories, nullptr,
+                                   FIND_FIRST_EX_LARGE_FETCH);
+    if (find == INVALID_HANDLE_VALUE) {
+        const DWORD error = GetLastError();
+        // An empty folder (or root) has nothing to find: that is no failure.
+        if (error == ERROR_FILE_NOT_FOUND || error == ERROR_NO_MORE_FILES) return out;
+        out.failure = ListFailure{IsDriveNotAvailable(error, folder), SystemErrorText(error)};
+        return out;
+    }
+    do {
+        // The directories-only flag is a hint the file system may ignore.
+        if ((data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0) continue;
+        const std::wstring_view name(data.cFileName);
+        if (name == L"." || name == L"..") continue;
+        out.subFolders.push_back(std::wstring(folder) + std::wstring(name));
+    } while (FindNextFileW(find, &data));
+    const DWORD error = GetLastError();
+    FindClose(find);
+    if (error != ERROR_NO_MORE_FILES) {
+        // A listing that broke off is not trusted in part: the node stays unread and is
+        // read again at its next occasion.
+        out.subFolders.clear();
+        out.failure = ListFailure{IsDriveNotAvailable(error, folder), SystemErrorText(error)};
+    }
+    return out;
+}
+
+void Win32MessageSink::Show(std::wstring_view text, MessageStyle style) {
+    const std::wstring copy(text);
+    const HWND owner = owner_ != nullptr ? GetAncestor(owner_, GA_ROOT) : nullptr;
+    const UINT icon = style == MessageStyle::Critical ? MB_ICONERROR : 0;
+    MessageBoxW(owner, copy.c_str(), std::wstring(kProgramTitle).c_str(), MB_OK | icon);
+}
+
+std::wstring Win32LowerCase(std::wstring_view text) {
+    if (text.empty()) return {};
+    const int length = static_cast<int>(text.size());
+    const int needed = LCMapStringEx(LOCALE_NAME_INVARIANT, LCMAP_LOWERCASE, text.data(), length, nullptr, 0,
+                                     nullptr, nullptr, 0);
+    if (needed <= 0) return std::wstring(text);
+    std::wstring out(static_cast<std::size_t>(needed), L'\0');
+    LCMapStringEx(LOCALE_NAME_INVARIANT, LCMAP_LOWERCASE, text.data(), length, out.data(), needed, nullptr, nullptr,
+                  0);
+    return out;
+}
+
+}  // namespace ovaro::folders

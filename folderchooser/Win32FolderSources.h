@@ -1,0 +1,45 @@
+#pragma once
+// The machine's drives and folders as the folder tree sees them on Win32, plus its
+// message boxes and lower-casing.
+
+#include <windows.h>
+
+#include <string>
+
+#include "FolderTreePorts.h"
+
+namespace ovaro::folders {
+
+class Win32DriveSource final : public DriveSource {
+public:
+    std::wstring LogicalDriveStrings() override;
+    unsigned DriveTypeOf(std::wstring_view driveName) override;
+};
+
+class Win32FolderLister final : public FolderLister {
+public:
+    FolderListing List(std::wstring_view folder) override;
+};
+
+// Whether a listing error of folder means "the drive is not available" rather than a
+// problem with that one folder.
+bool IsDriveNotAvailable(DWORD error, std::wstring_view folder);
+
+// The form of folder (ending in "\") to hand to the file functions: the \\?\ form when
+// the search pattern folder + "*" would not fit MAX_PATH, otherwise unchanged.
+std::wstring ListingForm(std::wstring_view folder);
+
+// Message boxes with the program title, owned by the top-level window of owner.
+class Win32MessageSink final : public MessageSink {
+public:
+    explicit Win32MessageSink(HWND owner) : owner_(owner) {}
+    void Show(std::wstring_view text, MessageStyle style) override;
+
+private:
+    HWND owner_;
+};
+
+// Invariant lower case, the same for node keys and for the Path walk.
+std::wstring Win32LowerCase(std::wstring_view text);
+
+}  // namespace ovaro::folders

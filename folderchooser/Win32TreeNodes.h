@@ -1,0 +1,53 @@
+#pragma once
+// The folder tree's nodes on the platform's tree view (SysTreeView32): an HTREEITEM is
+// the node handle, keys are found through a hash map beside the control.
+
+#include <windows.h>
+#include <commctrl.h>
+
+#include <string>
+#include <unordered_map>
+
+#include "FolderTreePorts.h"
+
+namespace ovaro::folders {
+
+class Win32TreeNodes final : public TreeNodes {
+public:
+    explicit Win32TreeNodes(HWND tree) : tree_(tree) {}
+
+    NodeHandle AddLast(NodeHandle parent, std::wstring_view key, std::wstring_view text, Picture picture,
+                       Picture selectedPicture, std::wstring* error) override;
+    bool HasChildren(NodeHandle node) const override;
+    std::size_t ChildCount(NodeHandle node) const override;
+    NodeHandle FirstChild(NodeHandle node) const override;
+    NodeHandle NextSibling(NodeHandle node) const override;
+    NodeHandle Parent(NodeHandle node) const override;
+    std::wstring Text(NodeHandle node) const override;
+    Picture PictureOf(NodeHandle node) const override;
+    Picture SelectedPictureOf(NodeHandle node) const override;
+    std::wstring FullPath(NodeHandle node) const override;
+    NodeHandle Find(std::wstring_view key) const override;
+    NodeHandle Selected() const override;
+    void Select(NodeHandle node) override;
+    void Expand(NodeHandle node) override;
+    bool IsExpanded(NodeHandle node) const override;
+    void EnsureVisible(NodeHandle node) override;
+    void BeginUpdate() override;
+    void EndUpdate() override;
+
+    // True while this class expands or scrolls from code, so that the control's
+    // notification handler does not run the expand handling a second time.
+    bool ChangingFromCode() const { return fromCode_ != 0; }
+
+    static HTREEITEM Item(NodeHandle node) { return reinterpret_cast<HTREEITEM>(node); }
+    static NodeHandle Handle(HTREEITEM item) { return reinterpret_cast<NodeHandle>(item); }
+
+private:
+    HWND tree_;
+    std::unordered_map<std::wstring, HTREEITEM> byKey_;
+    int updateDepth_ = 0;
+    int fromCode_ = 0;
+};
+
+}  // namespace ovaro::folders
