@@ -1,0 +1,305 @@
+// A person's whole session with the real exe: started as its own process, driven with
+// real keystrokes and mouse clicks, checked by what the windows show and what is stored.
+#include <windows.h>
+
+#include <commctrl.h>
+#include <gtest/gtest.h>
+
+#include <memory>
+
+#include "ProgramDriver.h"
+
+namespace ovaro::e2e {
+namespace {
+
+const std::wstring kMainCaption = L"Datenordner f\u00fcr Ovaro festlegen";
+const std::wstring kDialogCaption = L"Ordner w\u00e4hlen";
+const std::wstring kBoxTitle = L"Datenorder f\u00fcr Ovaro festlegen";
+const std::wstring kChoose = L"W\u00e4hlen...";
+const std::wstring kReset = L"Stand.";
+const std::wstring kCheck = L" &Verwenden";
+const std::wstring kSave = L"Speichern";
+const std::wstring kClose = L"Schlie\u00dfen";
+const wchar_t* kSettingsRoot = L"Software\\VB and VBA Program Settings";
+const wchar_t* kEditions[] = {L"Lumarix Ovaro", L"Lumarix Ovaro f\u00fcr KDPX", L"Lumarix Ovaro f\u00fcr NEF",
+                              L"Lumarix Ovaro f\u00fcr Belvard", L"Lumarix Ovaro f\u00fcr QM",
+                              L"Lumarix Ovaro f\u00fcr Sundale", L"Lumarix Ovaro f\u00fcr Tirra"};
+constexpr int kCommon = 10;
+
+std::wstring Stored(int edition) {
+    const std::wstring path = std::wstring(kSettingsRoot) + L"\\" + kEditions[edition - 1] + L"\\Optionen";
+    wchar_t value[2048] = {};
+    DWORD size = sizeof value;
+    if (RegGetValueW(HKEY_CURRENT_USER, path.c_str(), L"Datenpfad", RRF_RT_REG_SZ, nullptr, value, &size) != ERROR_SUCCESS)
+        return L"<missing>";
+    return value;
+}
+
+// Position of a row in the window's top-to-bottom order: the common row stands first.
+size_t Slot(int row) { return row == kCommon ? 0 : static_cast<size_t>(row) + 1; }
+
+class EndToEnd : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        for (const wchar_t* dir : {L"c:\\E2E", L"c:\\E2E\\Alpha", L"c:\\E2E\\Alpha\\Eins", L"c:\\E2E\\Alpha\\Eins\\Tief",
+                                   L"c:\\E2E\\Beta", L"c:\\E2E\\Gamma"})
+            CreateDirectoryW(dir, nullptr);
+    }
+    void SetUp() override { RegDeleteTreeW(HKEY_CURRENT_USER, kSettingsRoot); }
+    void TearDown() override {
+        program.reset();
+        RegDeleteTreeW(HKEY_CURRENT_USER, kSettingsRoot);
+    }
+
+    void Start() { program = std::make_unique<Program>(); }
+    HWND Main() const { return program->Main(); }
+    HWND Box(int row) const { return Controls(Main(), L"Edit").at(Slot(row)); }
+    HWND ChooseButton(int row) const { return Controls(Main(), L"Button", &kChoose).at(Slot(row)); }
+    HWND ResetButton(int row) const { return Controls(Main(), L"Button", &kReset).at(Slot(row)); }
+    HWND Named(const std::wstring& caption) const { return Controls(Main(), L"Button", &caption).at(0); }
+
+    HWND WaitForBox() const { return program->WaitForWindow(kBoxTitle); }
+    // Waits for the dialog while it loads. The test prefix has a network drive that
+    // cannot be reached: the tree says so in a box while it loads, which the user confirms.
+    HWND WaitForDialog() {
+        HWND dialog = nullptr;
+        Eventually([&] {
+            if (HWND box = program->FindWindowNow(kBoxTitle); box && MessageBoxText(box).rfind(L"Auf Ordner ", 0) == 0) {
+                ++driveMessages;
+                PostMessageW(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+                program->WaitUntilGone(box);
+            }
+            return (dialog = program->FindWindowNow(kDialogCaption)) != nullptr;
+        }, 30s);
+        EXPECT_NE(dialog, nullptr);
+        if (dialog) Activate(dialog);
+        return dialog;
+    }
+    // Opens the dialog of a row with a click on its "Wählen...".
+    HWND OpenDialog(int row) {
+        Click(ChooseButton(row));
+        return WaitForDialog();
+    }
+    static HWND TreeOf(HWND dialog) {
+        HWND tree = nullptr;
+        EnumChildWindows(dialog, [](HWND child, LPARAM out) {
+            if (ClassOf(child) == WC_TREEVIEWW) *reinterpret_cast<HWND*>(out) = child;
+            return TRUE;
+        }, reinterpret_cast<LPARAM>(&tree));
+        return tree;
+    }
+    bool RowShows(int row, const std::wstring& text) {
+        return Eventually([&] { return Text(Box(row)) == text; }, 5s);
+    }
+
+    // Mouse only: the drive, then the folders with their buttons, then "OK".
+    void ChooseWithMouse(int row, const std::vector<std::wstring>& folders) {
+        HWND dialog = OpenDialog(row);
+        ASSERT_NE(dialog, nullptr);
+        RemoteTree tree(TreeOf(dialog), program->ProcessId());
+        HTREEITEM node = tree.Child(tree.Root(), L"c:");
+        ASSERT_NE(node, nullptr);
+        tree.ClickText(node);
+        ASSERT_TRUE(Eventually([&] { return tree.Selected() == node; }));
+        for (const auto& name : folders) {
+            tree.ClickButton(node);  // expand with its button
+            ASSERT_TRUE(Eventually([&] { return tree.Expanded(node); }));
+            HTREEITEM next = tree.Child(node, name);
+            ASSERT_NE(next, nullptr) << std::string(name.begin(), name.end());
+            node = next;
+        }
+        tree.ClickText(node);
+        ASSERT_TRUE(Eventually([&] { return tree.Selected() == node; }));
+        Click(GetDlgItem(dialog, IDOK));
+        EXPECT_TRUE(program->WaitUntilGone(dialog));
+    }
+
+    std::unique_ptr<Program> program;
+    int driveMessages = 0;
+};
+
+TEST_F(EndToEnd, MouseChoosesThreeFoldersResetsOneSavesAndSeesThemAgain) {
+    Start();
+    ChooseWithMouse(0, {L"E2E", L"Alpha", L"Eins"});
+    EXPECT_TRUE(RowShows(0, L"c:\\E2E\\Alpha\\Eins\\"));
+    ChooseWithMouse(3, {L"E2E", L"Beta"});
+    EXPECT_TRUE(RowShows(3, L"c:\\E2E\\Beta\\"));
+    ChooseWithMouse(6, {L"E2E"});
+    EXPECT_TRUE(RowShows(6, L"c:\\E2E\\"));
+    Click(ResetButton(6));
+    EXPECT_TRUE(RowShows(6, L""));
+
+    Click(Named(kSave));
+    HWND question = WaitForBox();
+    ASSERT_NE(question, nullptr);
+    EXPECT_EQ(MessageBoxText(question).substr(0, 20), L"Sollen die Datenordn");
+    ClickMessageBoxButton(question, IDYES);
+    ASSERT_TRUE(program->WaitUntilGone(question));
+    HWND report = WaitForBox();
+    ASSERT_NE(report, nullptr);
+    EXPECT_EQ(MessageBoxText(report).substr(0, 24), L"Die neue Einstellung wur");
+    ClickMessageBoxButton(report, IDOK);
+    ASSERT_TRUE(program->WaitUntilGone(report));
+    EXPECT_EQ(Stored(1), L"c:\\E2E\\Alpha\\Eins\\");
+    EXPECT_EQ(Stored(4), L"c:\\E2E\\Beta\\");
+    EXPECT_EQ(Stored(7), L"");
+    EXPECT_EQ(Stored(2), L"");
+
+    // Saved: the close command ends the program without a question.
+    PressKey(VK_F4, {VK_MENU});
+    EXPECT_TRUE(program->WaitForExit());
+
+    Start();
+    EXPECT_EQ(Text(Box(0)), L"c:\\E2E\\Alpha\\Eins\\");
+    EXPECT_EQ(Text(Box(3)), L"c:\\E2E\\Beta\\");
+    EXPECT_EQ(Text(Box(6)), L"");
+}
+
+TEST_F(EndToEnd, CommonFolderTickedChosenAndSavedForAllSeven) {
+    Start();
+    Click(Named(kCheck));
+    ASSERT_TRUE(Eventually([&] { return !IsWindowEnabled(Box(0)) && IsWindowEnabled(Box(kCommon)); }));
+    ChooseWithMouse(kCommon, {L"E2E", L"Gamma"});
+    EXPECT_TRUE(RowShows(kCommon, L"c:\\E2E\\Gamma\\"));
+    Click(Named(kSave));
+    HWND question = WaitForBox();
+    ASSERT_NE(question, nullptr);
+    ClickMessageBoxButton(question, IDYES);
+    program->WaitUntilGone(question);
+    HWND report = WaitForBox();
+    ASSERT_NE(report, nullptr);
+    ClickMessageBoxButton(report, IDOK);
+    program->WaitUntilGone(report);
+    for (int e = 1; e <= 7; ++e) EXPECT_EQ(Stored(e), L"c:\\E2E\\Gamma\\") << e;
+}
+
+// The window's close command (Alt+F4; a click on the close box gives the same command,
+// but Wine without a window manager does not turn injected clicks on the frame into it).
+TEST_F(EndToEnd, CloseCommandWithUnsavedChangesAsksNoKeepsYesEnds) {
+    Start();
+    Click(Box(2));
+    TypeText(L"x");
+    ASSERT_TRUE(RowShows(2, L"x"));
+    PressKey(VK_F4, {VK_MENU});
+    HWND question = WaitForBox();
+    ASSERT_NE(question, nullptr);
+    EXPECT_EQ(MessageBoxText(question), L"Das Programm wirklich beenden, ohne die \u00c4nderungen zu speichern?");
+    ClickMessageBoxButton(question, IDNO);
+    ASSERT_TRUE(program->WaitUntilGone(question));
+    EXPECT_TRUE(program->Running());
+    Activate(Main());
+    PressKey(VK_F4, {VK_MENU});
+    question = WaitForBox();
+    ASSERT_NE(question, nullptr);
+    ClickMessageBoxButton(question, IDYES);
+    EXPECT_TRUE(program->WaitForExit());
+    EXPECT_EQ(Stored(3), L"<missing>");
+}
+
+TEST_F(EndToEnd, KeyboardOnlyReachesEveryRowAndFollowsTheTabOrder) {
+    Start();
+    const std::pair<WORD, int> keys[] = {{'D', 0}, {'K', 1}, {'N', 2}, {'B', 3}, {'Q', 4}, {'S', 5}, {'T', 6}};
+    for (const auto& [key, row] : keys) {
+        PressKey(key, {VK_MENU});
+        EXPECT_TRUE(Eventually([&] { return program->Focus() == Box(row); }, 5s)) << "Alt+" << char(key);
+    }
+    // Tab from the last row's box: its two buttons, then "Speichern", "Schließen", the check box.
+    const HWND tabOrder[] = {ChooseButton(6), ResetButton(6), Named(kSave), Named(kClose), Named(kCheck), Box(kCommon)};
+    for (HWND expected : tabOrder) {
+        PressKey(VK_TAB);
+        EXPECT_TRUE(Eventually([&] { return program->Focus() == expected; }, 5s));
+    }
+    PressKey(VK_TAB, {VK_SHIFT});
+    EXPECT_TRUE(Eventually([&] { return program->Focus() == Named(kCheck); }, 5s));
+
+    // Alt+V ticks the check box: the edition rows are skipped from now on.
+    PressKey('V', {VK_MENU});
+    ASSERT_TRUE(Eventually([&] { return SendMessageW(Named(kCheck), BM_GETCHECK, 0, 0) == BST_CHECKED; }));
+    PressKey(VK_TAB);
+    PressKey(VK_TAB);
+    PressKey(VK_TAB);
+    PressKey(VK_TAB);
+    EXPECT_TRUE(Eventually([&] { return program->Focus() == Named(kSave); }, 5s));
+    PressKey('K', {VK_MENU});  // its box is off: the next control that can take the focus
+    EXPECT_TRUE(Eventually([&] { return program->Focus() == Named(kSave); }, 5s));
+
+    // Esc with unsaved changes asks; "No" by its key keeps the program.
+    PressKey(VK_ESCAPE);
+    HWND question = WaitForBox();
+    ASSERT_NE(question, nullptr);
+    PressKey('N');
+    ASSERT_TRUE(program->WaitUntilGone(question));
+    EXPECT_TRUE(program->Running());
+}
+
+TEST_F(EndToEnd, KeyboardInTheDialogAndSpaceOnButtons) {
+    Start();
+    PressKey('D', {VK_MENU});
+    TypeText(L"C:\\e2e\\ALPHA");
+    PressKey(VK_TAB);  // "Wählen..." of the row
+    ASSERT_TRUE(Eventually([&] { return program->Focus() == ChooseButton(0); }));
+    PressKey(VK_SPACE);
+    HWND dialog = WaitForDialog();
+    ASSERT_NE(dialog, nullptr);
+    RemoteTree tree(TreeOf(dialog), program->ProcessId());
+    ASSERT_TRUE(Eventually([&] { return tree.Selected() != nullptr && tree.ItemText(tree.Selected()) == L"Alpha"; }));
+    HTREEITEM alpha = tree.Selected();
+    PressKey(VK_LEFT);  // collapse
+    EXPECT_TRUE(Eventually([&] { return !tree.Expanded(alpha); }));
+    PressKey(VK_RIGHT);  // expand
+    EXPECT_TRUE(Eventually([&] { return tree.Expanded(alpha); }));
+    PressKey(VK_DOWN);  // to its first folder
+    EXPECT_TRUE(Eventually([&] { return tree.Selected() != alpha && tree.ItemText(tree.Selected()) == L"Eins"; }));
+    PressKey(VK_RETURN);  // "OK"
+    EXPECT_TRUE(program->WaitUntilGone(dialog));
+    EXPECT_TRUE(RowShows(0, L"c:\\E2E\\Alpha\\Eins\\"));
+
+    // Esc in the dialog is "Abbrechen": the row stays.
+    PressKey(VK_SPACE);  // the focus is back on "Wählen..."
+    dialog = WaitForDialog();
+    ASSERT_NE(dialog, nullptr);
+    PressKey(VK_ESCAPE);
+    EXPECT_TRUE(program->WaitUntilGone(dialog));
+    EXPECT_EQ(Text(Box(0)), L"c:\\E2E\\Alpha\\Eins\\");
+
+    // Space on a focused "Stand." empties the row.
+    PressKey(VK_TAB);
+    ASSERT_TRUE(Eventually([&] { return program->Focus() == ResetButton(0); }));
+    PressKey(VK_SPACE);
+    EXPECT_TRUE(RowShows(0, L""));
+}
+
+TEST_F(EndToEnd, TypedPathIsSavedExactlyAndEscEndsWithoutQuestionAfterSaving) {
+    Start();
+    Click(Box(4));
+    const std::wstring typed = L" C:\\e2e\\ALPHA\\Eins  ";
+    TypeText(typed);
+    ASSERT_TRUE(RowShows(4, typed));
+    Click(Named(kSave));
+    HWND question = WaitForBox();
+    ASSERT_NE(question, nullptr);
+    PressKey(VK_RETURN);  // "Yes" is the default button
+    ASSERT_TRUE(program->WaitUntilGone(question));
+    HWND report = WaitForBox();
+    ASSERT_NE(report, nullptr);
+    PressKey(VK_RETURN);
+    ASSERT_TRUE(program->WaitUntilGone(report));
+    EXPECT_EQ(Stored(5), typed);
+    PressKey(VK_ESCAPE);
+    EXPECT_TRUE(program->WaitForExit());
+}
+
+TEST_F(EndToEnd, SessionEndWithUnsavedChangesAsksNothingAndWritesNothing) {
+    Start();
+    Click(Box(1));
+    TypeText(L"d:\\neu");
+    ASSERT_TRUE(RowShows(1, L"d:\\neu"));
+    EXPECT_TRUE(SendMessageW(Main(), WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF));
+    SendMessageTimeoutW(Main(), WM_ENDSESSION, TRUE, ENDSESSION_LOGOFF, SMTO_ABORTIFHUNG, 5000, nullptr);
+    EXPECT_TRUE(program->WaitForExit());
+    EXPECT_EQ(program->FindWindowNow(kBoxTitle), nullptr);
+    EXPECT_EQ(Stored(2), L"<missing>");
+}
+
+}  // namespace
+}  // namespace ovaro::e2e

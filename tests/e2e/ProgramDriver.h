@@ -1,0 +1,91 @@
+#pragma once
+// Drives the real exe from outside, as a person and an automation tool would: it
+// starts the process, finds windows and controls by class, caption and position,
+// types and clicks with SendInput, and reads what the windows show.
+
+#include <windows.h>
+
+#include <commctrl.h>
+
+#include <chrono>
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace ovaro::e2e {
+
+using namespace std::chrono_literals;
+
+// Polls `condition` until it holds or `limit` has passed.
+bool Eventually(const std::function<bool()>& condition, std::chrono::milliseconds limit = 15s);
+
+std::wstring Text(HWND window);
+std::wstring ClassOf(HWND window);
+
+class Program {
+public:
+    // Starts the exe and waits until its main window shows.
+    Program();
+    ~Program();  // ends the process if it still runs
+    Program(const Program&) = delete;
+    Program& operator=(const Program&) = delete;
+
+    HWND Main() const { return main_; }
+    DWORD ProcessId() const { return pid_; }
+    bool Running() const;
+    bool WaitForExit(std::chrono::milliseconds limit = 15s) const;
+
+    // A visible top-level window of the program with this caption (nullptr when none shows in time).
+    HWND WaitForWindow(const std::wstring& caption, std::chrono::milliseconds limit = 15s) const;
+    bool WaitUntilGone(HWND window, std::chrono::milliseconds limit = 15s) const;
+    HWND FindWindowNow(const std::wstring& caption) const;
+
+    // The control that has the keyboard focus in the program.
+    HWND Focus() const;
+
+private:
+    HANDLE process_ = nullptr;
+    DWORD pid_ = 0;
+    HWND main_ = nullptr;
+};
+
+// Children of `parent` of a class (and caption, when given), top to bottom, left to right.
+std::vector<HWND> Controls(HWND parent, const std::wstring& cls, const std::wstring* caption = nullptr);
+
+// Input as a person gives it.
+void Activate(HWND window);
+void ClickAt(POINT screen);
+void Click(HWND control);  // its centre
+void PressKey(WORD vk, std::initializer_list<WORD> modifiers = {});
+void TypeText(const std::wstring& text);
+
+// A message box of the program: its text, and a click on one of its buttons.
+std::wstring MessageBoxText(HWND box);
+void ClickMessageBoxButton(HWND box, int id);
+
+// The tree view of another process, read through memory in that process.
+class RemoteTree {
+public:
+    RemoteTree(HWND tree, DWORD pid);
+    ~RemoteTree();
+    RemoteTree(const RemoteTree&) = delete;
+    RemoteTree& operator=(const RemoteTree&) = delete;
+
+    HTREEITEM Root() const;
+    HTREEITEM Selected() const;
+    std::vector<HTREEITEM> Children(HTREEITEM item) const;
+    HTREEITEM Child(HTREEITEM parent, const std::wstring& text) const;  // by its text
+    std::wstring ItemText(HTREEITEM item) const;
+    bool Expanded(HTREEITEM item) const;
+    RECT TextRect(HTREEITEM item) const;  // screen coordinates
+    void ClickText(HTREEITEM item) const;
+    void ClickButton(HTREEITEM item) const;  // the +/- in front of the item
+
+private:
+    void* Remote(size_t bytes) const;
+    HWND tree_;
+    HANDLE process_;
+    void* memory_;
+};
+
+}  // namespace ovaro::e2e
