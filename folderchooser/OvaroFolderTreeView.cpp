@@ -27,6 +27,45 @@ constexpr UINT kExpandActionMask = 0x0003;
 
 using OwnedImageList = Owned<HIMAGELIST, &ImageList_Destroy>;
 
+bool IsNavigationKey(WPARAM key) {
+    switch (key) {
+    case VK_UP: case VK_DOWN: case VK_LEFT: case VK_RIGHT:
+    case VK_HOME: case VK_END: case VK_PRIOR: case VK_NEXT:
+        return true;
+    default:
+        return false;
+    }
+}
+
+// The tree view selects its first item when it gets the focus with nothing selected.
+// A fresh tree must stay without selection (its Path is then ""), so that is undone;
+// the first navigation key then selects the root, as the user's own selection.
+LRESULT CALLBACK TreeSubclassProc(HWND tree, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR, DWORD_PTR control) {
+    switch (message) {
+    case WM_SETFOCUS: {
+        const bool hadSelection = TreeView_GetSelection(tree) != nullptr;
+        const LRESULT result = DefSubclassProc(tree, message, wParam, lParam);
+        if (!hadSelection && TreeView_GetSelection(tree) != nullptr) TreeView_SelectItem(tree, nullptr);
+        return result;
+    }
+    case WM_KEYDOWN:
+        if (TreeView_GetSelection(tree) == nullptr && IsNavigationKey(wParam)) {
+            if (const HTREEITEM root = TreeView_GetRoot(tree)) {
+                TreeView_SelectItem(tree, root);
+                PostMessageW(reinterpret_cast<HWND>(control), kMsgNodeClick, 0, reinterpret_cast<LPARAM>(root));
+            }
+            return 0;
+        }
+        break;
+    case WM_NCDESTROY:
+        RemoveWindowSubclass(tree, &TreeSubclassProc, 1);
+        break;
+    default:
+        break;
+    }
+    return DefSubclassProc(tree, message, wParam, lParam);
+}
+
 // The picture strip drawn for the scaling nearest to dpi.
 struct Strip {
     int id;
@@ -179,7 +218,9 @@ bool OvaroFolderTreeView::OnCreate() {
                             0, 0, client.right, client.bottom, window_,
                             reinterpret_cast<HMENU>(static_cast<INT_PTR>(kTreeId)), GetModuleHandleW(nullptr),
                             nullptr);
-    return tree_ != nullptr;
+    if (tree_ == nullptr) return false;
+    SetWindowSubclass(tree_, &TreeSubclassProc, 1, reinterpret_cast<DWORD_PTR>(window_));
+    return true;
 }
 
 void OvaroFolderTreeView::OnSize(int width, int height) {

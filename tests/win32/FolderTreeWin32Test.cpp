@@ -316,6 +316,22 @@ TEST_F(FolderTreeViewTest, UserExpandReadsAheadAndUserCollapseReports) {
     EXPECT_EQ(messages_.shown.size(), 2u);  // n: at creation, Doppelt's shared key
 }
 
+TEST_F(FolderTreeViewTest, FocusLeavesAFreshTreeWithoutSelectionUntilTheUserMoves) {
+    ShowWindow(host_, SW_SHOW);
+    SetForegroundWindow(host_);
+    SetFocus(view_->Window());
+    ASSERT_EQ(GetFocus(), tree_);
+    PumpUntil([] { return false; }, 100);
+    EXPECT_EQ(TreeView_GetSelection(tree_), nullptr);
+    EXPECT_EQ(view_->Path(), L"");
+    EXPECT_TRUE(Events().empty());
+    // The first arrow key selects the root, as the user's own selection.
+    SendMessageW(tree_, WM_KEYDOWN, VK_DOWN, 0);
+    ASSERT_TRUE(PumpUntil([&] { return !events_.empty(); }));
+    EXPECT_EQ(Events(), std::vector<std::wstring>{L"Arbeitsplatz\\"});
+    EXPECT_EQ(view_->Path(), L"Arbeitsplatz\\");
+}
+
 TEST_F(FolderTreeViewTest, TreeFillsTheControlExceptAtWidthZero) {
     RECT rc{};
     MoveWindow(view_->Window(), 0, 0, 300, 200, TRUE);
