@@ -235,6 +235,9 @@ HWND MainWindow::Control(ControlKind kind, int16_t index) const {
 std::wstring MainWindow::RowText(int16_t index) const {
     HWND box = Control(ControlKind::Text, index);
     if (box == nullptr) throw std::out_of_range("no such row");
+    // A row whose window is gone has no text to give: reading it as empty would let a
+    // save write empty folders that nobody chose.
+    if (!IsWindow(box)) throw std::runtime_error("the row no longer exists");
     return WindowText(box);
 }
 
@@ -262,7 +265,10 @@ int MainWindow::ShowMessage(std::wstring_view text, unsigned style) { return hoo
 
 void MainWindow::EndProgramAtOnce() { hooks_.endProgram(); }
 
-void MainWindow::ReportFailure(std::wstring_view text) { hooks_.showMessage(hwnd_, text, kMbCritical); }
+void MainWindow::ReportFailure(std::wstring_view text) {
+    if (hwnd_ == nullptr) return;  // the window is gone (the session ended): nobody to tell
+    hooks_.showMessage(hwnd_, text, kMbCritical);
+}
 
 LRESULT CALLBACK MainWindow::WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == WM_NCCREATE) {

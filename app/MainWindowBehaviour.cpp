@@ -70,7 +70,8 @@ void MainWindowBehaviour::btnOrdnerwahl_Click(int16_t index) {
 }
 
 void MainWindowBehaviour::btnFertigstellen_Click() {
-    if (surface_.ShowMessage(kSaveQuestion, kMbYesNo) == kAnswerNo) return;
+    const int answer = surface_.ShowMessage(kSaveQuestion, kMbYesNo);
+    if (answer == kAnswerNo || answer == kNoAnswer) return;
     const bool common = surface_.CheckState() != 0;
     Datenpfade pfade;
     for (int i = 0; i < kEditionCount; ++i)
@@ -81,7 +82,10 @@ void MainWindowBehaviour::btnFertigstellen_Click() {
 }
 
 void MainWindowBehaviour::btnEnde_Click() {
-    if (bGeaendert_ && surface_.ShowMessage(kCloseQuestion, kMbYesNo) == kAnswerNo) return;
+    if (bGeaendert_) {
+        const int answer = surface_.ShowMessage(kCloseQuestion, kMbYesNo);
+        if (answer == kAnswerNo || answer == kNoAnswer) return;
+    }
     ended_ = true;
     surface_.EndProgramAtOnce();
 }

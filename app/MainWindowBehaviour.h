@@ -21,6 +21,9 @@ inline constexpr unsigned kMbOk = 0;
 inline constexpr unsigned kMbYesNo = 4;
 inline constexpr unsigned kMbCritical = 16;
 inline constexpr int kAnswerNo = 7;
+// What a box returns when it was torn down without an answer, as when the Windows
+// session ends under it. That is nobody's Yes: it neither saves nor ends the program.
+inline constexpr int kNoAnswer = 0;
 
 inline constexpr std::wstring_view kSaveQuestion =
     L"Sollen die Datenordner jetzt in der Registry gespeichert werden?\r\n"

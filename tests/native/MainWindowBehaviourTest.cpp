@@ -193,6 +193,17 @@ TEST_F(MainWindowTest, SaveRefusedWritesNothingAndKeepsTheFlag) {
     EXPECT_TRUE(behaviour.bGeaendert());
 }
 
+TEST_F(MainWindowTest, QuestionsTornDownWithoutAnswerNeitherSaveNorEnd) {
+    behaviour.Form_Load();
+    surface.SetRowText(0, L"neu");
+    surface.answers = {kNoAnswer, kNoAnswer};
+    behaviour.btnFertigstellen_Click();
+    EXPECT_TRUE(store.writeLog.empty());
+    behaviour.btnEnde_Click();
+    EXPECT_EQ(surface.endCalls, 0);
+    EXPECT_TRUE(behaviour.bGeaendert());
+}
+
 TEST_F(MainWindowTest, SaveWithoutChangesStillWritesAllSeven) {
     Store(4, L"q:\\");
     behaviour.Form_Load();
