@@ -115,11 +115,11 @@ void MainWindow::CreateControls() {
                                CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, hwnd_, nullptr, instance,
                                nullptr);
     // Created in tab order: the platform's dialog keys follow the creation order.
-    for (const ControlSpec& spec : table) {
+    for (const ControlSpec& entry : table) {
         const wchar_t* cls = WC_BUTTONW;
         DWORD style = WS_CHILD | WS_VISIBLE;
         DWORD exStyle = 0;
-        switch (spec.kind) {
+        switch (entry.kind) {
             case ControlKind::Frame: style |= BS_GROUPBOX | WS_CLIPSIBLINGS; break;
             case ControlKind::CheckBox: style |= BS_AUTOCHECKBOX | WS_TABSTOP; break;
             case ControlKind::Text:
@@ -130,18 +130,18 @@ void MainWindow::CreateControls() {
             case ControlKind::Label: cls = WC_STATICW; style |= SS_LEFT; break;
             default: style |= BS_PUSHBUTTON | WS_TABSTOP; break;
         }
-        const std::wstring caption(spec.caption);
+        const std::wstring caption(entry.caption);
         HWND control = CreateWindowExW(exStyle, cls, caption.c_str(), style, 0, 0, 0, 0, hwnd_,
-                                       reinterpret_cast<HMENU>(static_cast<INT_PTR>(MainWindowControlId(spec.kind, spec.index))),
+                                       reinterpret_cast<HMENU>(static_cast<INT_PTR>(MainWindowControlId(entry.kind, entry.index))),
                                        instance, nullptr);
-        if (spec.kind == ControlKind::Text) SendMessageW(control, EM_SETLIMITTEXT, 0, 0);  // no 30,000-character cap
-        if (!spec.toolTip.empty() && toolTip_ != nullptr) {
+        if (entry.kind == ControlKind::Text) SendMessageW(control, EM_SETLIMITTEXT, 0, 0);  // no 30,000-character cap
+        if (!entry.toolTip.empty() && toolTip_ != nullptr) {
             TTTOOLINFOW tool{};
             tool.cbSize = sizeof tool;
             tool.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
             tool.hwnd = hwnd_;
             tool.uId = reinterpret_cast<UINT_PTR>(control);
-            tool.lpszText = const_cast<wchar_t*>(spec.toolTip.data());  // literals end in NUL
+            tool.lpszText = const_cast<wchar_t*>(entry.toolTip.data());  // literals end in NUL
             SendMessageW(toolTip_, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
         }
         controls_.push_back(control);
@@ -162,16 +162,16 @@ void MainWindow::ApplyLayout(UINT dpi) {
     fonts_.push_back(dialogFont);
 
     for (size_t i = 0; i < table.size(); ++i) {
-        const ControlSpec& spec = table[i];
-        const RECT r = PixelRect(ClientTwips(spec), dpi_);
+        const ControlSpec& entry = table[i];
+        const RECT r = PixelRect(ClientTwips(entry), dpi_);
         HWND control = controls_[i];
         SetWindowPos(control, nullptr, r.left, r.top, r.right - r.left, r.bottom - r.top,
                      SWP_NOZORDER | SWP_NOACTIVATE);
         HFONT font = dialogFont;
-        if (spec.kind == ControlKind::Label && spec.index < 0) {
+        if (entry.kind == ControlKind::Label && entry.index < 0) {
             // A long text that would be cut off at the dialog font gets the largest
             // smaller size at which it shows whole within its unchanged place.
-            const std::wstring text(spec.caption);
+            const std::wstring text(entry.caption);
             int pixels = MulDiv(kDialogFontPoints, static_cast<int>(dpi_), 72);
             while (pixels > kSmallestFittedPixels && WrappedHeight(control, font, text, r.right - r.left) > r.bottom - r.top) {
                 --pixels;

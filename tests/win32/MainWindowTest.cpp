@@ -111,24 +111,24 @@ void ExpectLayoutAt(const MainWindow& window, UINT dpi) {
     const auto table = MainWindowControls();
     HWND child = GetWindow(window.Window(), GW_CHILD);
     int checked = 0;
-    for (const ControlSpec& spec : table) {
-        HWND control = window.Control(spec.kind, spec.index);
-        if (spec.kind == ControlKind::Frame || (spec.kind == ControlKind::Label && spec.index < 0)) {
+    for (const ControlSpec& entry : table) {
+        HWND control = window.Control(entry.kind, entry.index);
+        if (entry.kind == ControlKind::Frame || (entry.kind == ControlKind::Label && entry.index < 0)) {
             // single controls without an array index: find by caption
             control = nullptr;
             for (HWND c = child; c != nullptr; c = GetWindow(c, GW_HWNDNEXT))
-                if (Text(c) == std::wstring(spec.caption)) control = c;
+                if (Text(c) == std::wstring(entry.caption)) control = c;
         }
-        ASSERT_NE(control, nullptr) << std::string(spec.name.begin(), spec.name.end());
+        ASSERT_NE(control, nullptr) << std::string(entry.name.begin(), entry.name.end());
         RECT r{};
         GetWindowRect(control, &r);
         MapWindowPoints(nullptr, window.Window(), reinterpret_cast<POINT*>(&r), 2);
-        const TwipsRect t = ClientTwips(spec);
-        const std::string name(spec.name.begin(), spec.name.end());
-        EXPECT_NEAR(r.left, px(t.left), 1) << name << " " << spec.index << " dpi " << dpi;
-        EXPECT_NEAR(r.top, px(t.top), 1) << name << " " << spec.index << " dpi " << dpi;
-        EXPECT_NEAR(r.right - r.left, px(t.width), 1) << name << " " << spec.index << " dpi " << dpi;
-        EXPECT_NEAR(r.bottom - r.top, px(t.height), 1) << name << " " << spec.index << " dpi " << dpi;
+        const TwipsRect t = ClientTwips(entry);
+        const std::string name(entry.name.begin(), entry.name.end());
+        EXPECT_NEAR(r.left, px(t.left), 1) << name << " " << entry.index << " dpi " << dpi;
+        EXPECT_NEAR(r.top, px(t.top), 1) << name << " " << entry.index << " dpi " << dpi;
+        EXPECT_NEAR(r.right - r.left, px(t.width), 1) << name << " " << entry.index << " dpi " << dpi;
+        EXPECT_NEAR(r.bottom - r.top, px(t.height), 1) << name << " " << entry.index << " dpi " << dpi;
         ++checked;
     }
     EXPECT_EQ(checked, 38);
@@ -169,9 +169,9 @@ TEST_F(MainWindowTest, WindowIsFixedCentredAndCaptioned) {
 TEST_F(MainWindowTest, TabOrderFollowsTheTableAndSkipsDisabledControls) {
     Open();
     std::vector<HWND> expected;
-    for (const ControlSpec& spec : MainWindowControls())
-        if (spec.kind != ControlKind::Frame && spec.kind != ControlKind::Label)
-            expected.push_back(window->Control(spec.kind, spec.index));
+    for (const ControlSpec& entry : MainWindowControls())
+        if (entry.kind != ControlKind::Frame && entry.kind != ControlKind::Label)
+            expected.push_back(window->Control(entry.kind, entry.index));
     ASSERT_EQ(expected.size(), 27u);
     HWND at = expected.back();
     for (HWND next : expected) {
