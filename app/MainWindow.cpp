@@ -6,6 +6,7 @@
 #include <string>
 
 #include "DialogUnits.h"
+#include "DialogWindow.h"
 #include "EditionList.h"
 #include "ProgramInfo.h"
 
@@ -73,23 +74,7 @@ MainWindow::~MainWindow() {
 }
 
 std::unique_ptr<MainWindow> MainWindow::Create(HINSTANCE instance, SettingsStore& store, MainWindowHooks hooks) {
-    WNDCLASSEXW wc{};
-    wc.cbSize = sizeof wc;
-    if (!GetClassInfoExW(instance, kClassName, &wc)) {
-        wc = WNDCLASSEXW{};
-        wc.cbSize = sizeof wc;
-        wc.lpfnWndProc = WindowProc;
-        wc.hInstance = instance;
-        wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-        wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
-        wc.lpszClassName = kClassName;
-        wc.hIcon = static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(1), IMAGE_ICON, GetSystemMetrics(SM_CXICON),
-                                                 GetSystemMetrics(SM_CYICON), LR_DEFAULTCOLOR));
-        wc.hIconSm = static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(1), IMAGE_ICON,
-                                                   GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON),
-                                                   LR_DEFAULTCOLOR));
-        if (RegisterClassExW(&wc) == 0) return nullptr;
-    }
+    if (!RegisterDialogWindowClass(instance, kClassName, WindowProc, true)) return nullptr;
     std::unique_ptr<MainWindow> window(new MainWindow(store, std::move(hooks)));
     const std::wstring caption(kMainWindowCaption);
     HWND hwnd = CreateWindowExW(kWindowExStyle, kClassName, caption.c_str(), kWindowStyle, CW_USEDEFAULT, CW_USEDEFAULT,
@@ -315,18 +300,8 @@ LRESULT MainWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
             PostQuitMessage(0);
             return 0;
         case WM_ACTIVATE:
-            // Give the focus back to the control that had it, as dialogs do.
-            if (LOWORD(wParam) == WA_INACTIVE) {
-                HWND focus = GetFocus();
-                if (focus != nullptr && IsChild(hwnd_, focus)) lastFocus_ = focus;
-            } else {
-                HWND target = lastFocus_ != nullptr && IsWindowEnabled(lastFocus_) ? lastFocus_
-                                                                                   : GetNextDlgTabItem(hwnd_, nullptr, FALSE);
-                if (target != nullptr) SetFocus(target);
-            }
-            return 0;
         case WM_NEXTDLGCTL:
-            MoveToNextControl(wParam, lParam);
+            focus_.Handle(hwnd_, message, wParam, lParam);
             return 0;
         case DM_GETDEFID:
             return 0;  // the window has no default button
@@ -338,17 +313,6 @@ LRESULT MainWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         }
         default:
             return DefWindowProcW(hwnd_, message, wParam, lParam);
-    }
-}
-
-// The dialog manager moves the focus through this message (access keys of labels
-// land on the next control that can take the focus); a plain window must serve it.
-void MainWindow::MoveToNextControl(WPARAM wParam, LPARAM lParam) {
-    HWND target = LOWORD(lParam) ? reinterpret_cast<HWND>(wParam)
-                                 : GetNextDlgTabItem(hwnd_, GetFocus(), wParam != 0 ? TRUE : FALSE);
-    if (target != nullptr) {
-        SetFocus(target);
-        if (SendMessageW(target, WM_GETDLGCODE, 0, 0) & DLGC_HASSETSEL) SendMessageW(target, EM_SETSEL, 0, -1);
     }
 }
 

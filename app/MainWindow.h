@@ -9,6 +9,7 @@
 #include <string_view>
 #include <vector>
 
+#include "DialogWindow.h"
 #include "MainWindowBehaviour.h"
 
 namespace ovaro {
@@ -61,12 +62,11 @@ private:
     void CreateControls();
     void ApplyLayout(UINT dpi);
     void ClipBeneathControls();
-    void MoveToNextControl(WPARAM wParam, LPARAM lParam);
 
     HWND hwnd_ = nullptr;
     HWND toolTip_ = nullptr;
     UINT dpi_ = 96;
-    HWND lastFocus_ = nullptr;
+    DialogFocus focus_;
     std::vector<HWND> controls_;   // in tab order, parallel to the layout table
     std::vector<HFONT> fonts_;     // owned; the dialog font and any fitted label fonts
     MainWindowHooks hooks_;

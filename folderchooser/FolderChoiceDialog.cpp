@@ -1,6 +1,7 @@
 #include "FolderChoiceDialog.h"
 
 #include "DialogUnits.h"
+#include "DialogWindow.h"
 
 namespace ovaro {
 namespace {
@@ -36,18 +37,7 @@ std::unique_ptr<FolderChoiceDialog> FolderChoiceDialog::Load(HINSTANCE instance,
 }
 
 bool FolderChoiceDialog::Create(HINSTANCE instance, const OvaroFolderTreeView::Sources& sources) {
-    WNDCLASSEXW wc{};
-    wc.cbSize = sizeof wc;
-    if (!GetClassInfoExW(instance, kClassName, &wc)) {
-        wc = WNDCLASSEXW{};
-        wc.cbSize = sizeof wc;
-        wc.lpfnWndProc = WindowProc;
-        wc.hInstance = instance;
-        wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-        wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
-        wc.lpszClassName = kClassName;
-        if (RegisterClassExW(&wc) == 0) return false;
-    }
+    if (!RegisterDialogWindowClass(instance, kClassName, WindowProc, false)) return false;
     owner_ = GetActiveWindow();
     // WS_EX_DLGMODALFRAME with no class icon: the dialog shows no icon.
     hwnd_ = CreateWindowExW(WS_EX_CONTROLPARENT | WS_EX_DLGMODALFRAME, kClassName, L"Ordner wählen", kStyle,
@@ -164,19 +154,9 @@ LRESULT FolderChoiceDialog::HandleMessage(UINT message, WPARAM wParam, LPARAM lP
             DestroyWindow(hwnd_);
             return 0;
         case WM_ACTIVATE:
-            if (LOWORD(wParam) == WA_INACTIVE) {
-                HWND focus = GetFocus();
-                if (focus != nullptr && IsChild(hwnd_, focus)) lastFocus_ = focus;
-            } else if (lastFocus_ != nullptr && IsWindow(lastFocus_)) {
-                SetFocus(lastFocus_);
-            }
+        case WM_NEXTDLGCTL:
+            focus_.Handle(hwnd_, message, wParam, lParam);
             return 0;
-        case WM_NEXTDLGCTL: {
-            HWND target = LOWORD(lParam) ? reinterpret_cast<HWND>(wParam)
-                                         : GetNextDlgTabItem(hwnd_, GetFocus(), wParam != 0 ? TRUE : FALSE);
-            if (target != nullptr) SetFocus(target);
-            return 0;
-        }
         default:
             return DefWindowProcW(hwnd_, message, wParam, lParam);
     }

@@ -8,6 +8,7 @@
 #include <memory>
 #include <string>
 
+#include "DialogWindow.h"
 #include "MainWindowBehaviour.h"
 #include "OvaroFolderTreeView.h"
 
@@ -50,7 +51,7 @@ private:
 
     HWND hwnd_ = nullptr;
     HWND owner_ = nullptr;
-    HWND lastFocus_ = nullptr;
+    DialogFocus focus_;
     HFONT font_ = nullptr;
     std::unique_ptr<OvaroFolderTreeView> tree_;
     std::wstring tag_;
