@@ -58,7 +58,9 @@ bool IsDriveNotAvailable(DWORD error, std::wstring_view folder) {
 
 std::wstring ListingForm(std::wstring_view folder) {
     // The search pattern is the folder and "*"; the names found come back on their own.
-    if (folder.size() + 1 < MAX_PATH) return std::wstring(folder);
+    // Always the \\?\ form: besides lifting the length limit it keeps the path as it
+    // is, where the plain form drops trailing blanks and dots of a folder's name and
+    // so could not read such a folder at all. Tree paths hold no "." or ".." parts.
     if (folder.starts_with(L"\\\\?\\")) return std::wstring(folder);
     if (folder.starts_with(L"\\\\")) return L"\\\\?\\UNC\\" + std::wstring(folder.substr(2));
     return L"\\\\?\\" + std::wstring(folder);

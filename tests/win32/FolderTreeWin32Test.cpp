@@ -94,7 +94,7 @@ TEST(Win32FolderLister, ListsBeyondMaxPath) {
     EXPECT_EQ(ziel.subFolders, std::vector<std::wstring>{deep + L"Ziel"});
     EXPECT_EQ(lister.List(deep + L"Ziel\\").subFolders, std::vector<std::wstring>{deep + L"Ziel\\Tiefer"});
     EXPECT_EQ(ListingForm(deep), L"\\\\?\\" + deep);
-    EXPECT_EQ(ListingForm(L"c:\\Windows\\"), L"c:\\Windows\\");
+    EXPECT_EQ(ListingForm(L"c:\\Windows\\"), L"\\\\?\\c:\\Windows\\");
     EXPECT_EQ(ListingForm(L"\\\\srv\\share\\" + kLong + L"\\" + kLong + L"\\"),
               L"\\\\?\\UNC\\srv\\share\\" + kLong + L"\\" + kLong + L"\\");
 }
