@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "MainWindow.h"
+#include "MainWindowHarness.h"
 #include "ProgramInfo.h"
 #include "RegistrySettingsStore.h"
 
@@ -96,7 +97,7 @@ std::wstring Text(HWND hwnd) {
 
 std::string Narrow(const std::wstring& w) { return std::string(w.begin(), w.end()); }
 
-class MainWindowFaultTest : public ::testing::Test {
+class MainWindowFaultTest : public testing::MainWindowHarness {
 protected:
     void SetUp() override { Clean(); }
     void TearDown() override {
@@ -108,42 +109,7 @@ protected:
         RegDeleteTreeW(HKEY_CURRENT_USER, kSettingsRoot);
     }
 
-    void Open(bool realMessageBoxes = false) {
-        MainWindowHooks hooks;
-        if (!realMessageBoxes) {
-            hooks.showMessage = [this](HWND, std::wstring_view text, unsigned style) {
-                shown.push_back({std::wstring(text), style});
-                if (answers.empty()) return IDYES;
-                const int answer = answers.front();
-                answers.pop_front();
-                return answer;
-            };
-        }
-        hooks.endProgram = [this] { ++ended; };
-        window = MainWindow::Create(GetModuleHandleW(nullptr), store, std::move(hooks));
-        ASSERT_NE(window, nullptr);
-        window->Show(SW_SHOWNORMAL);
-        Pump();
-    }
-    static void Pump() {
-        MSG msg;
-        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-            TranslateMessage(&msg);
-            DispatchMessageW(&msg);
-        }
-    }
-    HWND Row(int16_t index) const { return window->Control(ControlKind::Text, index); }
     void Save() { SendMessageW(window->Control(ControlKind::SaveButton), BM_CLICK, 0, 0); }
-
-    struct Shown {
-        std::wstring text;
-        unsigned style;
-    };
-    RegistrySettingsStore store;
-    std::unique_ptr<MainWindow> window;
-    std::vector<Shown> shown;
-    std::deque<int> answers;
-    int ended = 0;
 };
 
 TEST_F(MainWindowFaultTest, DamagedValuesLoadAsWhatTheEditionsWouldReadWithoutAnyMessage) {

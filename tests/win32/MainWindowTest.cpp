@@ -9,6 +9,7 @@
 #include <memory>
 
 #include "MainWindow.h"
+#include "MainWindowHarness.h"
 #include "MessageBoxWatcher.h"
 #include "ProgramInfo.h"
 #include "RegistrySettingsStore.h"
@@ -46,12 +47,7 @@ std::wstring Text(HWND hwnd) {
     return buffer;
 }
 
-struct Shown {
-    std::wstring text;
-    unsigned style;
-};
-
-class MainWindowTest : public ::testing::Test {
+class MainWindowTest : public testing::MainWindowHarness {
 protected:
     void SetUp() override { RegDeleteTreeW(HKEY_CURRENT_USER, kSettingsRoot); }
     void TearDown() override {
@@ -59,31 +55,6 @@ protected:
         RegDeleteTreeW(HKEY_CURRENT_USER, kSettingsRoot);
     }
 
-    void Open() {
-        MainWindowHooks hooks;
-        hooks.showMessage = [this](HWND, std::wstring_view text, unsigned style) {
-            shown.push_back({std::wstring(text), style});
-            if (answers.empty()) return IDYES;
-            const int answer = answers.front();
-            answers.pop_front();
-            return answer;
-        };
-        hooks.endProgram = [this] { ++ended; };
-        window = MainWindow::Create(GetModuleHandleW(nullptr), store, std::move(hooks));
-        ASSERT_NE(window, nullptr);
-        window->Show(SW_SHOWNORMAL);
-        Pump();
-    }
-
-    static void Pump() {
-        MSG msg;
-        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-            TranslateMessage(&msg);
-            DispatchMessageW(&msg);
-        }
-    }
-
-    HWND Row(int16_t index, ControlKind kind = ControlKind::Text) const { return window->Control(kind, index); }
     void Click(HWND button) { SendMessageW(button, BM_CLICK, 0, 0); }
     void Type(HWND box, const std::wstring& text) {
         SetFocus(box);
@@ -94,12 +65,6 @@ protected:
         MSG msg{GetFocus(), message, key, message == WM_SYSCHAR ? (1 << 29) : 0, 0, {0, 0}};
         return IsDialogMessageW(window->Window(), &msg) != FALSE;
     }
-
-    RegistrySettingsStore store;
-    std::unique_ptr<MainWindow> window;
-    std::vector<Shown> shown;
-    std::deque<int> answers;
-    int ended = 0;
 };
 
 void ExpectLayoutAt(const MainWindow& window, UINT dpi) {
