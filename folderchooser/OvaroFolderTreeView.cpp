@@ -40,11 +40,15 @@ bool IsNavigationKey(WPARAM key) {
 // The tree view selects its first item when it gets the focus with nothing selected.
 // A fresh tree must stay without selection (its Path is then ""), so that is undone;
 // the first navigation key then selects the root, as the user's own selection.
-LRESULT CALLBACK TreeSubclassProc(HWND tree, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR, DWORD_PTR control) {
+// Subclassed by replacing the window procedure (the original kept in GWLP_USERDATA), not
+// with SetWindowSubclass: under Wine that looks up a window property on every message,
+// a server round trip, which made each node insert several times dearer.
+LRESULT CALLBACK TreeProc(HWND tree, UINT message, WPARAM wParam, LPARAM lParam) {
+    const auto original = reinterpret_cast<WNDPROC>(GetWindowLongPtrW(tree, GWLP_USERDATA));
     switch (message) {
     case WM_SETFOCUS: {
         const bool hadSelection = TreeView_GetSelection(tree) != nullptr;
-        const LRESULT result = DefSubclassProc(tree, message, wParam, lParam);
+        const LRESULT result = CallWindowProcW(original, tree, message, wParam, lParam);
         if (!hadSelection && TreeView_GetSelection(tree) != nullptr) TreeView_SelectItem(tree, nullptr);
         return result;
     }
@@ -52,18 +56,15 @@ LRESULT CALLBACK TreeSubclassProc(HWND tree, UINT message, WPARAM wParam, LPARAM
         if (TreeView_GetSelection(tree) == nullptr && IsNavigationKey(wParam)) {
             if (const HTREEITEM root = TreeView_GetRoot(tree)) {
                 TreeView_SelectItem(tree, root);
-                PostMessageW(reinterpret_cast<HWND>(control), kMsgNodeClick, 0, reinterpret_cast<LPARAM>(root));
+                PostMessageW(GetParent(tree), kMsgNodeClick, 0, reinterpret_cast<LPARAM>(root));
             }
             return 0;
         }
         break;
-    case WM_NCDESTROY:
-        RemoveWindowSubclass(tree, &TreeSubclassProc, 1);
-        break;
     default:
         break;
     }
-    return DefSubclassProc(tree, message, wParam, lParam);
+    return CallWindowProcW(original, tree, message, wParam, lParam);
 }
 
 // The picture strip drawn for the scaling nearest to dpi.
@@ -219,7 +220,8 @@ bool OvaroFolderTreeView::OnCreate() {
                             reinterpret_cast<HMENU>(static_cast<INT_PTR>(kTreeId)), GetModuleHandleW(nullptr),
                             nullptr);
     if (tree_ == nullptr) return false;
-    SetWindowSubclass(tree_, &TreeSubclassProc, 1, reinterpret_cast<DWORD_PTR>(window_));
+    SetWindowLongPtrW(tree_, GWLP_USERDATA, GetWindowLongPtrW(tree_, GWLP_WNDPROC));
+    SetWindowLongPtrW(tree_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&TreeProc));
     return true;
 }
 
