@@ -51,6 +51,8 @@ void FolderTreeLogic::Create() {
     // Expanded before any drive exists, so the drives show when the tree first shows.
     if (root_ != kNoNode) ExpandFromCode(root_);
 
+    // One redraw for all drives and their folders.
+    Hold();
     const std::wstring buffer = drives_.LogicalDriveStrings();
     std::size_t start = 0;
     while (true) {
@@ -66,6 +68,7 @@ void FolderTreeLogic::Create() {
         const NodeHandle drive = tree_.AddLast(root_, name, name, picture, picture, &ignored);
         if (drive != kNoNode && picture == Picture::Harddisk) SetzeSubNodes(drive, name + L"\\");
     }
+    Release();
 }
 
 void FolderTreeLogic::SetzeSubNodes(NodeHandle actNode, const std::wstring& pfad) {
@@ -74,10 +77,10 @@ void FolderTreeLogic::SetzeSubNodes(NodeHandle actNode, const std::wstring& pfad
     const FolderListing listing = lister_.List(pfad);
     if (listing.failure) {
         if (listing.failure->driveNotAvailable)
-            messages_.Show(std::wstring(kTextNoAccessBefore) + pfad + std::wstring(kTextNoAccessAfter),
-                           MessageStyle::Critical);
+            ShowMessage(std::wstring(kTextNoAccessBefore) + pfad + std::wstring(kTextNoAccessAfter),
+                        MessageStyle::Critical);
         else
-            messages_.Show(std::wstring(kTextReadFailed) + listing.failure->description, MessageStyle::Critical);
+            ShowMessage(std::wstring(kTextReadFailed) + listing.failure->description, MessageStyle::Critical);
         return;
     }
     if (listing.subFolders.empty()) return;
@@ -106,7 +109,25 @@ void FolderTreeLogic::SetzeSubNodes(NodeHandle actNode, const std::wstring& pfad
     }
     // Redraw before any message, so the tree behind the message box is current.
     tree_.EndUpdate();
-    if (!failure.empty()) messages_.Show(std::wstring(kTextAddFailed) + failure, MessageStyle::Ok);
+    if (!failure.empty()) ShowMessage(std::wstring(kTextAddFailed) + failure, MessageStyle::Ok);
+}
+
+void FolderTreeLogic::Hold() {
+    tree_.BeginUpdate();
+    ++holds_;
+}
+
+void FolderTreeLogic::Release() {
+    --holds_;
+    tree_.EndUpdate();
+}
+
+void FolderTreeLogic::ShowMessage(const std::wstring& text, MessageStyle style) {
+    // The tree behind the message box must be current: let go of every hold first.
+    const int holds = holds_;
+    for (int i = 0; i < holds; ++i) Release();
+    messages_.Show(text, style);
+    for (int i = 0; i < holds; ++i) Hold();
 }
 
 std::wstring FolderTreeLogic::VollerPfad(NodeHandle node) const {
@@ -124,8 +145,23 @@ std::wstring FolderTreeLogic::VollerPfad(NodeHandle node) const {
 
 void FolderTreeLogic::OnExpand(NodeHandle node) {
     if (node == kNoNode || tree_.Parent(node) == kNoNode) return;  // the root: drives are read at creation
-    for (NodeHandle child = tree_.FirstChild(node); child != kNoNode; child = tree_.NextSibling(child))
-        SetzeSubNodes(child, VollerPfad(child));
+    // Redraw held once for all children, not once per child: turning it back on makes
+    // the tree view go over every node it holds.
+    Hold();
+    // A child's folder path is the node's own plus the child's text and "\", which saves
+    // walking up the tree for every child. Texts that VollerPfad treats specially (empty,
+    // a separator in the child's text or at the end of the node's) still go through it.
+    const std::wstring base = VollerPfad(node);
+    const std::wstring nodeText = tree_.Text(node);
+    const bool simpleNode = !nodeText.empty() && nodeText.back() != L'\\';
+    for (NodeHandle child = tree_.FirstChild(node); child != kNoNode; child = tree_.NextSibling(child)) {
+        const std::wstring text = tree_.Text(child);
+        if (simpleNode && !text.empty() && text.find(L'\\') == std::wstring::npos)
+            SetzeSubNodes(child, base + text + L'\\');
+        else
+            SetzeSubNodes(child, VollerPfad(child));
+    }
+    Release();
 }
 
 void FolderTreeLogic::OnCollapse(NodeHandle) { RaisePathChanged(VollerPfad(tree_.Selected())); }

@@ -58,6 +58,10 @@ public:
 
 private:
     void RaisePathChanged(const std::wstring& pfad);
+    // Redraw held over a bulk read; messages let go of it while they show.
+    void Hold();
+    void Release();
+    void ShowMessage(const std::wstring& text, MessageStyle style);
 
     TreeNodes& tree_;
     DriveSource& drives_;
@@ -65,6 +69,7 @@ private:
     MessageSink& messages_;
     LowerCaseFn lower_;
     NodeHandle root_ = kNoNode;
+    int holds_ = 0;
 };
 
 }  // namespace ovaro::folders
