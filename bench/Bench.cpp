@@ -557,7 +557,9 @@ int CasePicker(double limitS) {
             Pump();
             const double o = OursTo(host, target, messages);
             if (o < 0) return ReportError(name, "control-walk-incomplete"), 1;
-            Child child(L"\"" + ProgramFolder() + L"ovaro_bench.exe\" picker-child \"" + target + L"\"");
+            // A backslash before the closing quote would escape it.
+            const std::wstring quoted = target.ends_with(L'\\') ? target + L'\\' : target;
+            Child child(L"\"" + ProgramFolder() + L"ovaro_bench.exe\" picker-child \"" + quoted + L"\"");
             DWORD code = 0;
             if (!child.Wait(static_cast<DWORD>(limitS * 1000), &code) || code == 0) {
                 timedOut = true;  // the child is killed when it goes out of scope
@@ -591,11 +593,22 @@ int CasePicker(double limitS) {
 
 // ---- case 6: private bytes per node -----------------------------------------------------
 
+// Committed private memory, summed over the address space. Wine leaves
+// PROCESS_MEMORY_COUNTERS_EX.PrivateUsage at 0, so it is counted the long way here,
+// which is what that counter means on Windows.
 SIZE_T PrivateBytes() {
     PROCESS_MEMORY_COUNTERS_EX counters{};
     counters.cb = sizeof counters;
     GetProcessMemoryInfo(GetCurrentProcess(), reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&counters), sizeof counters);
-    return counters.PrivateUsage;
+    if (counters.PrivateUsage != 0) return counters.PrivateUsage;
+    SIZE_T total = 0;
+    MEMORY_BASIC_INFORMATION info{};
+    for (auto* p = static_cast<const char*>(nullptr); VirtualQuery(p, &info, sizeof info) == sizeof info;
+         p = static_cast<const char*>(info.BaseAddress) + info.RegionSize) {
+        if (info.State == MEM_COMMIT && info.Type == MEM_PRIVATE) total += info.RegionSize;
+        if (info.RegionSize == 0) break;
+    }
+    return total;
 }
 
 // In a fresh process each, so that neither side reuses the other's freed memory. The
