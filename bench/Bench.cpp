@@ -3,7 +3,8 @@
 //   s:  N first-level folders (scripts/bench.sh points it at 1,000, 10,000 or 100,000)
 //   t:  30 levels E01_042\E02_042\..., every level 100 siblings E<L>_000..099 of 5 sub-folders
 //   u:  Breit\K0000..K0999, each with 10 sub-folders
-// Usage: ovaro_bench create N | expand | path | startup | picker [LIMIT_S] | memory
+// Usage: ovaro_bench create N | expand | path | startup | picker [LIMIT_S] | memory N
+//        ovaro_bench parts   (where creation's time goes on s:, one "PART" line per piece)
 // Every case prints a table row and one "BENCH key=value ..." line. Nothing passes or
 // fails on time; a case that cannot run prints BENCH ... error=...
 #include <windows.h>
@@ -788,6 +789,6 @@ int wmain(int argc, wchar_t** argv) {
     if (what == L"memory" && argc > 2) return CaseMemory(std::wcstoll(argv[2], nullptr, 10));
     if (what == L"memory-ours") return MemoryChild(true);
     if (what == L"memory-bare") return MemoryChild(false);
-    std::fputs("usage: ovaro_bench create N | expand | path | startup | picker [LIMIT_S] | memory N\n", stderr);
+    std::fputs("usage: ovaro_bench create N | expand | path | startup | picker [LIMIT_S] | memory N | parts\n", stderr);
     return 2;
 }
