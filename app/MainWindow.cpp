@@ -80,8 +80,10 @@ std::unique_ptr<MainWindow> MainWindow::Create(HINSTANCE instance, SettingsStore
     HWND hwnd = CreateWindowExW(kWindowExStyle, kClassName, caption.c_str(), kWindowStyle, CW_USEDEFAULT, CW_USEDEFAULT,
                                 100, 100, nullptr, nullptr, instance, window.get());
     if (hwnd == nullptr) return nullptr;
+    // Controls are made at their places for this DPI, so the layout pass moves nothing.
+    window->dpi_ = GetDpiForWindow(hwnd) == 0 ? 96 : GetDpiForWindow(hwnd);
     window->CreateControls();
-    window->ApplyLayout(GetDpiForWindow(hwnd));
+    window->ApplyLayout(window->dpi_);
 
     CenterWindow(hwnd, nullptr);  // centred on the screen
 
@@ -116,7 +118,9 @@ void MainWindow::CreateControls() {
             default: style |= BS_PUSHBUTTON | WS_TABSTOP; break;
         }
         const std::wstring caption(entry.caption);
-        HWND control = CreateWindowExW(exStyle, cls, caption.c_str(), style, 0, 0, 0, 0, hwnd_,
+        const RECT r = PixelRect(ClientTwips(entry), dpi_);
+        HWND control = CreateWindowExW(exStyle, cls, caption.c_str(), style, r.left, r.top, r.right - r.left,
+                                       r.bottom - r.top, hwnd_,
                                        reinterpret_cast<HMENU>(static_cast<INT_PTR>(MainWindowControlId(entry.kind, entry.index))),
                                        instance, nullptr);
         if (entry.kind == ControlKind::Text) SendMessageW(control, EM_SETLIMITTEXT, 0, 0);  // no 30,000-character cap
@@ -139,6 +143,8 @@ void MainWindow::CreateControls() {
 }
 
 void MainWindow::ApplyLayout(UINT dpi) {
+    // The controls stand at their places for dpi_ already (made there, or moved before).
+    const bool moveControls = (dpi == 0 ? 96 : dpi) != dpi_;
     dpi_ = dpi == 0 ? 96 : dpi;
     const auto table = MainWindowControls();
     for (HFONT font : fonts_) DeleteObject(font);
@@ -150,8 +156,9 @@ void MainWindow::ApplyLayout(UINT dpi) {
         const ControlSpec& entry = table[i];
         const RECT r = PixelRect(ClientTwips(entry), dpi_);
         HWND control = controls_[i];
-        SetWindowPos(control, nullptr, r.left, r.top, r.right - r.left, r.bottom - r.top,
-                     SWP_NOZORDER | SWP_NOACTIVATE);
+        if (moveControls)
+            SetWindowPos(control, nullptr, r.left, r.top, r.right - r.left, r.bottom - r.top,
+                         SWP_NOZORDER | SWP_NOACTIVATE);
         HFONT font = dialogFont;
         if (entry.kind == ControlKind::Label && entry.index < 0) {
             // A long text that would be cut off at the dialog font gets the largest
