@@ -3,6 +3,7 @@
 #include <commctrl.h>
 
 #include <algorithm>
+#include <cstring>
 #include <stdexcept>
 #include <thread>
 
@@ -251,7 +252,7 @@ bool RemoteTree::Expanded(HTREEITEM item) const {
 
 RECT RemoteTree::TextRect(HTREEITEM item) const {
     RECT r{};
-    *reinterpret_cast<HTREEITEM*>(&r) = item;  // TVM_GETITEMRECT takes the item in the rectangle
+    std::memcpy(&r, &item, sizeof item);  // TVM_GETITEMRECT takes the item in the rectangle
     WriteProcessMemory(process_, memory_, &r, sizeof r, nullptr);
     SendMessageW(tree_, TVM_GETITEMRECT, TRUE, reinterpret_cast<LPARAM>(memory_));
     ReadProcessMemory(process_, memory_, &r, sizeof r, nullptr);
