@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "FolderTreeLogic.h"
+#include "ForwardingTreeNodes.h"
 #include "MemoryFolderTree.h"
 
 namespace ovaro::folders::fuzzing {
@@ -26,12 +27,14 @@ inline void Require(bool condition, const char* what, const std::wstring& detail
 // Passes every call to the in-memory tree and keeps each node's key, parent and text
 // as they were added. Nothing in TreeNodes can remove or change a node, so any
 // difference later is the inner tree's or the logic's fault.
-class KeyedTree final : public TreeNodes {
+class KeyedTree final : public testing::ForwardingTreeNodes {
 public:
+    // The base only keeps the reference until the member exists.
+    KeyedTree() : ForwardingTreeNodes(memory_) {}
     NodeHandle AddLast(NodeHandle parent, std::wstring_view key, std::wstring_view text, Picture picture,
                        Picture selectedPicture, std::wstring* error) override {
         const bool taken = !key.empty() && keys_.count(std::wstring(key)) != 0;
-        const NodeHandle node = inner_.AddLast(parent, key, text, picture, selectedPicture, error);
+        const NodeHandle node = memory_.AddLast(parent, key, text, picture, selectedPicture, error);
         if (node == kNoNode) return node;
         Require(!taken, "a second node got a key that was taken", std::wstring(key));
         Require(nodes_.count(node) == 0, "a node handle was handed out twice");
@@ -40,23 +43,14 @@ public:
         if (!key.empty()) keys_[std::wstring(key)] = node;
         return node;
     }
-    bool HasChildren(NodeHandle n) const override { return inner_.HasChildren(n); }
-    std::size_t ChildCount(NodeHandle n) const override { return inner_.ChildCount(n); }
-    NodeHandle FirstChild(NodeHandle n) const override { return inner_.FirstChild(n); }
-    NodeHandle NextSibling(NodeHandle n) const override { return inner_.NextSibling(n); }
-    NodeHandle Parent(NodeHandle n) const override { return inner_.Parent(n); }
-    std::wstring Text(NodeHandle n) const override { return inner_.Text(n); }
-    Picture PictureOf(NodeHandle n) const override { return inner_.PictureOf(n); }
-    Picture SelectedPictureOf(NodeHandle n) const override { return inner_.SelectedPictureOf(n); }
-    std::wstring FullPath(NodeHandle n) const override { return inner_.FullPath(n); }
-    NodeHandle Find(std::wstring_view k) const override { return inner_.Find(k); }
-    NodeHandle Selected() const override { return inner_.Selected(); }
-    void Select(NodeHandle n) override { inner_.Select(n); }
-    void Expand(NodeHandle n) override { inner_.Expand(n); }
-    bool IsExpanded(NodeHandle n) const override { return inner_.IsExpanded(n); }
-    void EnsureVisible(NodeHandle n) override { inner_.EnsureVisible(n); }
-    void BeginUpdate() override { ++depth_; inner_.BeginUpdate(); }
-    void EndUpdate() override { --depth_; inner_.EndUpdate(); }
+    void BeginUpdate() override {
+        ++depth_;
+        ForwardingTreeNodes::BeginUpdate();
+    }
+    void EndUpdate() override {
+        --depth_;
+        ForwardingTreeNodes::EndUpdate();
+    }
 
     struct Added {
         NodeHandle parent;
@@ -71,14 +65,14 @@ public:
     void CheckIntact() const {
         Require(depth_ == 0, "BeginUpdate and EndUpdate out of balance");
         for (const auto& [node, added] : nodes_) {
-            Require(inner_.Parent(node) == added.parent, "a node moved", added.key);
-            Require(inner_.Text(node) == added.text, "a node's text changed", added.key);
-            if (!added.key.empty()) Require(inner_.Find(added.key) == node, "a key no longer finds its node", added.key);
+            Require(memory_.Parent(node) == added.parent, "a node moved", added.key);
+            Require(memory_.Text(node) == added.text, "a node's text changed", added.key);
+            if (!added.key.empty()) Require(memory_.Find(added.key) == node, "a key no longer finds its node", added.key);
         }
     }
 
 private:
-    testing::MemoryTree inner_;
+    testing::MemoryTree memory_;
     std::map<NodeHandle, Added> nodes_;
     std::map<std::wstring, NodeHandle> keys_;
     std::vector<NodeHandle> order_;

@@ -9,39 +9,38 @@
 #include <vector>
 
 #include "FolderTreeLogic.h"
+#include "ForwardingTreeNodes.h"
 #include "MemoryFolderTree.h"
 
 namespace ovaro::folders::testing {
 
 // Passes every call on and notes what the logic asked of the tree.
-class RecordingTree final : public TreeNodes {
+class RecordingTree final : public ForwardingTreeNodes {
 public:
-    explicit RecordingTree(TreeNodes& inner) : t_(inner) {}
-    NodeHandle AddLast(NodeHandle p, std::wstring_view k, std::wstring_view x, Picture a, Picture b,
-                       std::wstring* e) override { return t_.AddLast(p, k, x, a, b, e); }
-    bool HasChildren(NodeHandle n) const override { return t_.HasChildren(n); }
-    std::size_t ChildCount(NodeHandle n) const override { return t_.ChildCount(n); }
-    NodeHandle FirstChild(NodeHandle n) const override { return t_.FirstChild(n); }
-    NodeHandle NextSibling(NodeHandle n) const override { return t_.NextSibling(n); }
-    NodeHandle Parent(NodeHandle n) const override { return t_.Parent(n); }
-    std::wstring Text(NodeHandle n) const override { return t_.Text(n); }
-    Picture PictureOf(NodeHandle n) const override { return t_.PictureOf(n); }
-    Picture SelectedPictureOf(NodeHandle n) const override { return t_.SelectedPictureOf(n); }
-    std::wstring FullPath(NodeHandle n) const override { return t_.FullPath(n); }
-    NodeHandle Find(std::wstring_view k) const override { return t_.Find(k); }
-    NodeHandle Selected() const override { return t_.Selected(); }
-    void Select(NodeHandle n) override { selects.push_back(n); t_.Select(n); }
-    void Expand(NodeHandle n) override { expands.push_back(n); t_.Expand(n); }
-    bool IsExpanded(NodeHandle n) const override { return t_.IsExpanded(n); }
-    void EnsureVisible(NodeHandle n) override { shown.push_back(n); t_.EnsureVisible(n); }
-    void BeginUpdate() override { ++depth; t_.BeginUpdate(); }
-    void EndUpdate() override { --depth; t_.EndUpdate(); }
+    explicit RecordingTree(TreeNodes& inner) : ForwardingTreeNodes(inner) {}
+    void Select(NodeHandle n) override {
+        selects.push_back(n);
+        ForwardingTreeNodes::Select(n);
+    }
+    void Expand(NodeHandle n) override {
+        expands.push_back(n);
+        ForwardingTreeNodes::Expand(n);
+    }
+    void EnsureVisible(NodeHandle n) override {
+        shown.push_back(n);
+        ForwardingTreeNodes::EnsureVisible(n);
+    }
+    void BeginUpdate() override {
+        ++depth;
+        ForwardingTreeNodes::BeginUpdate();
+    }
+    void EndUpdate() override {
+        --depth;
+        ForwardingTreeNodes::EndUpdate();
+    }
 
     std::vector<NodeHandle> selects, expands, shown;
     int depth = 0;
-
-private:
-    TreeNodes& t_;
 };
 
 // Notes the update depth at each message, so a message under held redraw shows.
