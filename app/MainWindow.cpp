@@ -8,7 +8,7 @@
 #include "DialogUnits.h"
 #include "DialogWindow.h"
 #include "EditionList.h"
-#include "ProgramInfo.h"
+#include "ProgramIdentity.h"
 
 namespace ovaro {
 namespace {

@@ -10,6 +10,7 @@
 #include <string_view>
 
 #include "DataFolderSettings.h"
+#include "FolderChoice.h"
 #include "MainWindowLayout.h"
 
 namespace ovaro {
@@ -53,17 +54,6 @@ public:
     // The program's report of a failure that a handler did not handle itself.
     virtual void ReportFailure(std::wstring_view text) = 0;
 };
-
-// The folder choice dialog as "Wählen..." uses it.
-class FolderChoice {
-public:
-    virtual ~FolderChoice() = default;
-    virtual void SetPath(const std::wstring& path) = 0;
-    virtual void ShowModal() = 0;
-    virtual std::wstring Tag() const = 0;
-    virtual std::wstring Path() const = 0;
-};
-using FolderChoiceFactory = std::function<std::unique_ptr<FolderChoice>()>;
 
 // The German report of a settings failure, naming the edition and the platform's error.
 std::wstring SettingsFailureText(const SettingsError& failure);

@@ -9,7 +9,7 @@
 #include <string>
 
 #include "DialogWindow.h"
-#include "MainWindowBehaviour.h"
+#include "FolderChoice.h"
 #include "OvaroFolderTreeView.h"
 
 namespace ovaro {

@@ -2,7 +2,7 @@
 
 #include <vector>
 
-#include "ProgramInfo.h"
+#include "ProgramIdentity.h"
 #include "SystemErrorText.h"
 
 namespace ovaro::folders {

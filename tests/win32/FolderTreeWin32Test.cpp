@@ -16,7 +16,7 @@
 #include "FolderTreeLogicSuite.h"
 #include "MemoryFolderTree.h"
 #include "OvaroFolderTreeView.h"
-#include "ProgramInfo.h"
+#include "ProgramIdentity.h"
 #include "TreeNodesContract.h"
 #include "Win32FolderSources.h"
 #include "Win32TreeNodes.h"

@@ -15,7 +15,7 @@
 
 #include "MainWindow.h"
 #include "MainWindowHarness.h"
-#include "ProgramInfo.h"
+#include "ProgramIdentity.h"
 #include "RegistrySettingsStore.h"
 
 namespace ovaro {

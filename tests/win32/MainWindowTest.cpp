@@ -11,7 +11,7 @@
 #include "MainWindow.h"
 #include "MainWindowHarness.h"
 #include "MessageBoxWatcher.h"
-#include "ProgramInfo.h"
+#include "ProgramIdentity.h"
 #include "RegistrySettingsStore.h"
 
 namespace ovaro {
