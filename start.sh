@@ -8,22 +8,19 @@ bash scripts/install-deps.sh
 cmake --preset mingw >/dev/null
 cmake --build --preset mingw -j"$(nproc)" --target ZomaOvaroOrdnerSetzen
 exe="$PWD/build/mingw/app/ZomaOvaroOrdnerSetzen.exe"
-export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 
 # The user's default prefix: made on first use, with the dialog font and the caption
 # buttons' font that Wine ships but does not always find.
-prefix="${WINEPREFIX:-$HOME/.wine}"
-if [ ! -d "$prefix/drive_c/windows" ]; then
-  echo "Preparing the Wine prefix $prefix (once)..."
-  wineboot -i >/dev/null 2>&1 || true
-  wineserver -w || true
-fi
-for f in tahoma.ttf tahomabd.ttf marlett.ttf; do
-  [ -f "$prefix/drive_c/windows/Fonts/$f" ] || cp "/usr/share/wine/fonts/$f" "$prefix/drive_c/windows/Fonts/" 2>/dev/null || true
-done
+source cmake/wine-session.sh
+ws_prefix "${WINEPREFIX:-$HOME/.wine}"
 
 if [ -n "${DISPLAY:-}" ]; then
-  exec wine "$exe"
+  status=0
+  wine "$exe" || status=$?
+  # Wine's background processes end with the last program of the prefix; waiting for
+  # them leaves nothing of ours behind without ending another program of the user's.
+  wineserver -w || true
+  exit $status
 fi
 
 shot="$PWD/build/screenshot.png"

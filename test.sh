@@ -7,6 +7,8 @@ cd "$(dirname "$0")"
 bash scripts/install-deps.sh
 
 jobs=$(nproc)
+# Whatever happens, the test run's Wine session and display end with the script.
+trap 'cmake/wine-session.sh build/mingw/wine --stop' EXIT
 cmake --preset native >/dev/null
 cmake --build --preset native -j"$jobs"
 cmake --preset mingw >/dev/null

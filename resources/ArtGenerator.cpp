@@ -1,7 +1,7 @@
 // Turns the text pixel-art drawings in resources/art into the binary icon and
-// bitmap files that the resource script embeds. Built for the target and run at
-// build time (under Wine when cross-building), so it uses nothing but the
-// standard library.
+// bitmap files that the resource script embeds. Built for and run on the build
+// machine (a cross build compiles it with the build machine's own compiler), so
+// it uses nothing but the standard library.
 //
 //   ovaro_artgen ico OUT.ico IMAGE...        IMAGE is BPP:FILE:SIZE, BPP 4, 24 or 32
 //   ovaro_artgen strip OUT.bmp SIZE FILE...  the SIZE drawing of each FILE, side by side

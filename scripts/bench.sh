@@ -1,41 +1,31 @@
 #!/usr/bin/env bash
-# Builds the benchmark, prepares its own Wine prefix with scratch drives, runs every case
-# and prints the table. Not a test: nothing passes or fails on time.
-#   scripts/bench.sh [BUILD_DIR]        (default: build/bench-mingw)
+# Builds the benchmark with the mingw preset, prepares its own Wine prefix with scratch
+# drives, runs every case and prints the table. Not a test: nothing passes or fails on time.
+#   scripts/bench.sh
 # Env: OVARO_BENCH_PICKER_LIMIT  seconds the platform picker gets per attempt (default 20)
 #      OVARO_BENCH_CASES         cases to run (default: "create expand path startup picker memory")
-# The prefix (BUILD_DIR/bench-wine/prefix) has no z: drive, so that the tree reads only
+# The prefix (build/mingw/bench-wine/prefix) has no z: drive, so that the tree reads only
 # the bench drives and c:. Its drives are Linux folders made here with mkdir, which is
 # far faster than making 140,000 folders through Wine; they are kept for later runs.
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
-build=$(mkdir -p "${1:-$root/build/bench-mingw}" && cd "${1:-$root/build/bench-mingw}" && pwd)
+cd "$root"
 cases=${OVARO_BENCH_CASES:-create expand path startup picker memory}
 limit=${OVARO_BENCH_PICKER_LIMIT:-20}
 
-echo "== build ($build)"
-cmake -S "$root" -B "$build" --toolchain "$root/cmake/mingw-w64-x86_64.cmake" -DCMAKE_BUILD_TYPE=Release >/dev/null
-cmake --build "$build" -j2 --target ovaro_bench ovaro_bench_minimal ZomaOvaroOrdnerSetzen >/dev/null
+echo "== build (mingw preset)"
+cmake --preset mingw >/dev/null
+cmake --build --preset mingw -j2 --target ovaro_bench ovaro_bench_minimal ZomaOvaroOrdnerSetzen >/dev/null
+build="$root/build/mingw"
 
 state="$build/bench-wine"
 data="$state/data"
 mkdir -p "$data"
-export WINEPREFIX="$state/prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" WINEARCH=win64
-
-xvfb_pid=
-cleanup() {
-  wineserver -k 2>/dev/null || true
-  [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null || true
-}
-trap cleanup EXIT
-if [ -z "${DISPLAY:-}" ]; then
-  command -v Xvfb >/dev/null || { echo "bench: no DISPLAY and no Xvfb" >&2; exit 1; }
-  fifo="$state/displayfd"; rm -f "$fifo"; mkfifo "$fifo"
-  Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$fifo" </dev/null >/dev/null 2>&1 &
-  xvfb_pid=$!
-  read -r n < "$fifo"; rm -f "$fifo"
-  export DISPLAY=":$n"
-fi
+# shellcheck source=../cmake/wine-session.sh
+source "$root/cmake/wine-session.sh"
+ws_env "$state/prefix"
+trap ws_stop EXIT
+ws_display_start
 
 echo "== scratch trees ($data)"
 # s: points at one of these per run of the creation case.
@@ -66,19 +56,13 @@ if [ ! -f "$data/.wide.done" ]; then
 fi
 
 echo "== Wine prefix ($WINEPREFIX)"
-stamp=$(md5sum < "${BASH_SOURCE[0]}" | cut -d' ' -f1)
-if [ "$(cat "$WINEPREFIX/.bench-ready" 2>/dev/null)" != "$stamp" ]; then
-  wineserver -k 2>/dev/null || true
-  rm -rf "$WINEPREFIX"
-  wineboot -i >/dev/null 2>&1
-  wineserver -w
+bench_drives() {
+  local drive
   for drive in s t u; do
     wine reg add 'HKLM\Software\Wine\Drives' /v "$drive:" /t REG_SZ /d hd /f >/dev/null 2>&1
   done
-  wineserver -k 2>/dev/null || true
-  wineserver -w 2>/dev/null || true
-  echo "$stamp" > "$WINEPREFIX/.bench-ready"
-fi
+}
+ws_prefix "$WINEPREFIX" --own --step bench_drives
 # z: (the Linux root) would make every creation read /; the bench drives replace it.
 rm -f "$WINEPREFIX/dosdevices/z:"
 ln -sfn "$data/s10000" "$WINEPREFIX/dosdevices/s:"

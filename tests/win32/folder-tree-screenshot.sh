@@ -4,29 +4,17 @@
 set -euo pipefail
 build=$(cd "$1" && pwd); out=$2; path=${3:-'M:\MIXED CASE\UNTERORDNER'}
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
-run="$here/cmake/wine-run.sh"
+session="$here/cmake/wine-session.sh"
 state="$build/wine"
 exe="$build/tests/win32/folder_tree_preview.exe"
-"$run" "$state" --start
-export DISPLAY=":$(cat "$state/display")"
+"$session" "$state" --start
+# shellcheck source=../../cmake/wine-session.sh
+source "$session"
+ws_env "$state/prefix"
+ws_display_start "$state"
 log=$(mktemp)
-"$run" "$state" "$exe" "$path" >"$log" 2>&1 &
+"$session" "$state" "$exe" "$path" >"$log" 2>&1 &
 pid=$!
-trap 'kill $pid 2>/dev/null || true; rm -f "$log"' EXIT
-win=""
-for _ in $(seq 150); do
-  win=$(xwininfo -root -tree 2>/dev/null | awk '/"Ordnerbaum"/ {print $1; exit}')
-  [ -n "$win" ] && break
-  sleep 0.2
-done
-[ -n "$win" ] || { echo "no window" >&2; cat "$log" >&2; exit 1; }
-# Wait until two captures in a row agree: the first paint is done.
-prev=""
-for _ in $(seq 25); do
-  sleep 0.2
-  cur=$(xwd -silent -id "$win" | md5sum)
-  [ "$cur" = "$prev" ] && break
-  prev=$cur
-done
-xwd -silent -id "$win" | convert xwd:- "$out"
+trap 'kill $pid 2>/dev/null || true; "$session" "$state" --stop; rm -f "$log"' EXIT
+ws_capture "Ordnerbaum" "$out" || { cat "$log" >&2; exit 1; }
 cat "$log"
