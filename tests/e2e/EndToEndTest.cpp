@@ -7,7 +7,9 @@
 
 #include <memory>
 
+#include "ExpectedTexts.h"
 #include "ProgramDriver.h"
+#include "TestSupport.h"
 
 namespace ovaro::e2e {
 namespace {
@@ -28,11 +30,7 @@ constexpr int kCommon = 10;
 
 std::wstring Stored(int edition) {
     const std::wstring path = std::wstring(kSettingsRoot) + L"\\" + kEditions[edition - 1] + L"\\Optionen";
-    wchar_t value[2048] = {};
-    DWORD size = sizeof value;
-    if (RegGetValueW(HKEY_CURRENT_USER, path.c_str(), L"Datenpfad", RRF_RT_REG_SZ, nullptr, value, &size) != ERROR_SUCCESS)
-        return L"<missing>";
-    return value;
+    return testing::ReadRegistryValue(HKEY_CURRENT_USER, path, L"Datenpfad").Text();
 }
 
 // Position of a row in the window's top-to-bottom order: the common row stands first.
@@ -45,10 +43,15 @@ protected:
                                    L"c:\\E2E\\Beta", L"c:\\E2E\\Gamma"})
             CreateDirectoryW(dir, nullptr);
     }
-    void SetUp() override { RegDeleteTreeW(HKEY_CURRENT_USER, kSettingsRoot); }
+    // The program works on the settings the editions read: only in the build's own prefix.
+    void SetUp() override {
+        OVARO_REQUIRE_OWN_WINE_PREFIX();
+        ownPrefix = true;
+        RegDeleteTreeW(HKEY_CURRENT_USER, kSettingsRoot);
+    }
     void TearDown() override {
         program.reset();
-        RegDeleteTreeW(HKEY_CURRENT_USER, kSettingsRoot);
+        if (ownPrefix) RegDeleteTreeW(HKEY_CURRENT_USER, kSettingsRoot);
     }
 
     void Start() { program = std::make_unique<Program>(); }
@@ -116,6 +119,7 @@ protected:
 
     std::unique_ptr<Program> program;
     int driveMessages = 0;
+    bool ownPrefix = false;
 };
 
 TEST_F(EndToEnd, MouseChoosesThreeFoldersResetsOneSavesAndSeesThemAgain) {
@@ -132,12 +136,12 @@ TEST_F(EndToEnd, MouseChoosesThreeFoldersResetsOneSavesAndSeesThemAgain) {
     Click(Named(kSave));
     HWND question = WaitForBox();
     ASSERT_NE(question, nullptr);
-    EXPECT_EQ(MessageBoxText(question).substr(0, 20), L"Sollen die Datenordn");
+    EXPECT_EQ(MessageBoxText(question), testing::kSaveQuestionText);
     ClickMessageBoxButton(question, IDYES);
     ASSERT_TRUE(program->WaitUntilGone(question));
     HWND report = WaitForBox();
     ASSERT_NE(report, nullptr);
-    EXPECT_EQ(MessageBoxText(report).substr(0, 24), L"Die neue Einstellung wur");
+    EXPECT_EQ(MessageBoxText(report), testing::kSaveReportText);
     ClickMessageBoxButton(report, IDOK);
     ASSERT_TRUE(program->WaitUntilGone(report));
     EXPECT_EQ(Stored(1), L"c:\\E2E\\Alpha\\Eins\\");
@@ -183,7 +187,7 @@ TEST_F(EndToEnd, CloseCommandWithUnsavedChangesAsksNoKeepsYesEnds) {
     PressKey(VK_F4, {VK_MENU});
     HWND question = WaitForBox();
     ASSERT_NE(question, nullptr);
-    EXPECT_EQ(MessageBoxText(question), L"Das Programm wirklich beenden, ohne die \u00c4nderungen zu speichern?");
+    EXPECT_EQ(MessageBoxText(question), testing::kCloseQuestionText);
     ClickMessageBoxButton(question, IDNO);
     ASSERT_TRUE(program->WaitUntilGone(question));
     EXPECT_TRUE(program->Running());

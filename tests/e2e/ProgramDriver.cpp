@@ -9,24 +9,6 @@
 
 namespace ovaro::e2e {
 
-bool Eventually(const std::function<bool()>& condition, std::chrono::milliseconds limit) {
-    const auto deadline = std::chrono::steady_clock::now() + limit;
-    for (;;) {
-        if (condition()) return true;
-        if (std::chrono::steady_clock::now() > deadline) return false;
-        std::this_thread::sleep_for(20ms);
-    }
-}
-
-std::wstring Text(HWND window) {
-    // WM_GETTEXT is marshalled across processes by the system.
-    const LRESULT length = SendMessageW(window, WM_GETTEXTLENGTH, 0, 0);
-    std::wstring text(static_cast<size_t>(length) + 1, L'\0');
-    const LRESULT got = SendMessageW(window, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()));
-    text.resize(static_cast<size_t>(got));
-    return text;
-}
-
 std::wstring ClassOf(HWND window) {
     wchar_t name[128] = {};
     GetClassNameW(window, name, 128);

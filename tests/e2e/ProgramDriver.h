@@ -12,14 +12,14 @@
 #include <string>
 #include <vector>
 
+#include "TestSupport.h"
+
 namespace ovaro::e2e {
 
 using namespace std::chrono_literals;
+using testing::Eventually;
 
-// Polls `condition` until it holds or `limit` has passed.
-bool Eventually(const std::function<bool()>& condition, std::chrono::milliseconds limit = 15s);
-
-std::wstring Text(HWND window);
+inline std::wstring Text(HWND window) { return testing::WindowText(window); }
 std::wstring ClassOf(HWND window);
 
 class Program {

@@ -11,6 +11,8 @@
 
 #include "FolderTreeLogic.h"
 #include "ForwardingTreeNodes.h"
+// A call the in-memory tree cannot answer is a finding.
+#define OVARO_DOUBLE_MISUSED(message) (std::fputs((std::string(message) + "\n").c_str(), stderr), std::abort())
 #include "MemoryFolderTree.h"
 
 namespace ovaro::folders::fuzzing {

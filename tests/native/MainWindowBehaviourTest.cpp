@@ -3,6 +3,7 @@
 #include <deque>
 #include <map>
 
+#include "ExpectedTexts.h"
 #include "MainWindowBehaviour.h"
 #include "MemorySettingsStore.h"
 
@@ -10,6 +11,9 @@ namespace ovaro {
 namespace {
 
 using testing::MemorySettingsStore;
+using testing::kCloseQuestionText;
+using testing::kSaveQuestionText;
+using testing::kSaveReportText;
 
 struct Message {
     std::wstring text;
@@ -165,28 +169,34 @@ TEST_F(MainWindowTest, SaveInIndividualModeWritesTheSevenRowsAndReports) {
     surface.SetRowText(kCommonRow, L"unbenutzt");
     behaviour.btnFertigstellen_Click();
     ASSERT_EQ(surface.messages.size(), 2u);
-    EXPECT_EQ(surface.messages[0].text, kSaveQuestion);
-    EXPECT_EQ(surface.messages[0].style, kMbYesNo);
-    EXPECT_EQ(surface.messages[1].text, kSaveReport);
-    EXPECT_EQ(surface.messages[1].style, kMbOk);
+    EXPECT_EQ(surface.messages[0].text, kSaveQuestionText);
+    EXPECT_EQ(surface.messages[0].style, 4u);  // Yes and No
+    EXPECT_EQ(surface.messages[1].text, kSaveReportText);
+    EXPECT_EQ(surface.messages[1].style, 0u);  // OK only
     for (int i = 0; i < 7; ++i) EXPECT_EQ(store.Stored(kEditionen[i].applicationName), L"d:\\" + std::to_wstring(i));
     EXPECT_FALSE(behaviour.bGeaendert());
 }
 
 TEST_F(MainWindowTest, SaveInCommonModeWritesTheCommonRowSevenTimesEvenEmpty) {
-    Store(2, L"alt");
+    // Every edition starts with a text of its own, so an edition left out keeps it.
+    for (int e = 1; e <= 7; ++e) Store(e, L"alt" + std::to_wstring(e));
     behaviour.Form_Load();
     surface.check = 1;
     behaviour.optGemeinsameVersion_Click();
     behaviour.btnFertigstellen_Click();
-    for (int i = 0; i < 7; ++i) EXPECT_EQ(store.Stored(kEditionen[i].applicationName), L"");
-    EXPECT_EQ(surface.rows[1], L"alt");  // the edition rows keep showing their former texts
+    for (int i = 0; i < 7; ++i) EXPECT_EQ(store.Stored(kEditionen[i].applicationName), L"") << i;
+    for (int16_t r = 0; r < 7; ++r)  // the edition rows keep showing their former texts
+        EXPECT_EQ(surface.rows[r], L"alt" + std::to_wstring(r + 1)) << r;
+
+    surface.SetRowText(kCommonRow, L"g:\\Gemeinsam\\");
+    behaviour.btnFertigstellen_Click();
+    for (int i = 0; i < 7; ++i) EXPECT_EQ(store.Stored(kEditionen[i].applicationName), L"g:\\Gemeinsam\\") << i;
 }
 
 TEST_F(MainWindowTest, SaveRefusedWritesNothingAndKeepsTheFlag) {
     behaviour.Form_Load();
     surface.SetRowText(0, L"neu");
-    surface.answers = {kAnswerNo};
+    surface.answers = {7};  // No
     behaviour.btnFertigstellen_Click();
     EXPECT_TRUE(store.writeLog.empty());
     EXPECT_EQ(surface.messages.size(), 1u);
@@ -240,12 +250,12 @@ TEST_F(MainWindowTest, ClosingWithoutChangesEndsWithoutQuestion) {
 TEST_F(MainWindowTest, ClosingWithChangesAsksAndNoKeepsTheWindowOpen) {
     behaviour.Form_Load();
     surface.SetRowText(1, L"x");
-    surface.answers = {kAnswerNo};
+    surface.answers = {7};  // No
     int16_t cancel = 0;
     behaviour.Form_QueryUnload(cancel, 0);
     ASSERT_EQ(surface.messages.size(), 1u);
-    EXPECT_EQ(surface.messages[0].text, kCloseQuestion);
-    EXPECT_EQ(surface.messages[0].style, kMbYesNo);
+    EXPECT_EQ(surface.messages[0].text, kCloseQuestionText);
+    EXPECT_EQ(surface.messages[0].style, 4u);
     EXPECT_EQ(cancel, -1);
     EXPECT_EQ(surface.endCalls, 0);
     EXPECT_TRUE(behaviour.bGeaendert());

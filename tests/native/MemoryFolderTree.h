@@ -13,6 +13,13 @@
 #include "FolderTreeLogic.h"
 #include "FolderTreePorts.h"
 
+// How a double tells of a call it cannot answer: a failed check in the tests. A program
+// that includes it without GoogleTest (the fuzzers) defines its own before the include.
+#ifndef OVARO_DOUBLE_MISUSED
+#include <gtest/gtest.h>
+#define OVARO_DOUBLE_MISUSED(message) ADD_FAILURE() << (message)
+#endif
+
 namespace ovaro::folders::testing {
 
 class MemoryTree final : public TreeNodes {
@@ -49,8 +56,22 @@ public:
     }
     NodeHandle Parent(NodeHandle node) const override { return Valid(node) ? At(node).parent : kNoNode; }
     std::wstring Text(NodeHandle node) const override { return Valid(node) ? At(node).text : L""; }
-    Picture PictureOf(NodeHandle node) const override { return At(node).picture; }
-    Picture SelectedPictureOf(NodeHandle node) const override { return At(node).selectedPicture; }
+    // A picture is only asked of a node that exists: asking of none is the caller's fault,
+    // told as a failed check.
+    Picture PictureOf(NodeHandle node) const override {
+        if (!Valid(node)) {
+            OVARO_DOUBLE_MISUSED("PictureOf(" + std::to_string(node) + "): no such node");
+            return Picture::Computer;
+        }
+        return At(node).picture;
+    }
+    Picture SelectedPictureOf(NodeHandle node) const override {
+        if (!Valid(node)) {
+            OVARO_DOUBLE_MISUSED("SelectedPictureOf(" + std::to_string(node) + "): no such node");
+            return Picture::Computer;
+        }
+        return At(node).selectedPicture;
+    }
     std::wstring FullPath(NodeHandle node) const override {
         std::wstring path;
         for (NodeHandle n = node; Valid(n); n = At(n).parent) path = At(n).text + (path.empty() ? L"" : L"\\" + path);

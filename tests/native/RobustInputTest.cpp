@@ -213,7 +213,7 @@ TEST_F(RobustTree, FailureTextsThatLookLikeFormatsAreShownAsTheyAre) {
     failing.Create();
     failing.SetzeSubNodes(tree.Find(L"c:"), L"c:\\100 %s%n\\");
     ASSERT_EQ(messages.shown.size(), 2u);
-    EXPECT_EQ(messages.shown[0].text, std::wstring(kTextReadFailed) + L"%s%n%p {0} \r\n\x01");
+    EXPECT_EQ(messages.shown[0].text, L"Fehler beim Lesen des Ordners aufgetreten: %s%n%p {0} \r\n\x01");
     EXPECT_EQ(messages.shown[1].text,
               L"Auf Ordner c:\\100 %s%n\\ kann nicht zugegriffen werden.\r\nDas Laufwerk ist nicht bereit.");
 }

@@ -10,15 +10,13 @@
 #include <functional>
 #include <thread>
 
-#include "DialogUnits.h"
 #include "FolderChoiceDialog.h"
 #include "MainWindow.h"
 #include "RegistrySettingsStore.h"
+#include "TestSupport.h"
 
 namespace ovaro {
 namespace {
-
-constexpr const wchar_t* kSettingsRoot = L"Software\\VB and VBA Program Settings";
 
 class RecordingSink final : public folders::MessageSink {
 public:
@@ -38,13 +36,12 @@ std::wstring ItemText(HWND tree, HTREEITEM item) {
 }
 
 HWND WaitForDialog() {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-    while (std::chrono::steady_clock::now() < deadline) {
-        HWND dialog = FindWindowW(FolderChoiceDialog::kClassName, L"Ordner w\u00e4hlen");
-        if (dialog != nullptr && IsWindowVisible(dialog)) return dialog;
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-    return nullptr;
+    HWND dialog = nullptr;
+    testing::Eventually([&] {
+        dialog = FindWindowW(FolderChoiceDialog::kClassName, L"Ordner w\u00e4hlen");
+        return dialog != nullptr && IsWindowVisible(dialog);
+    }, std::chrono::seconds(20));
+    return dialog != nullptr && IsWindowVisible(dialog) ? dialog : nullptr;
 }
 
 // What the user-thread saw when the dialog showed.
@@ -65,7 +62,6 @@ protected:
         CreateDirectoryW(L"c:\\Ovaro-Dlg\\Daten\\Ebene2\\Ebene3", nullptr);
     }
     void SetUp() override {
-        RegDeleteTreeW(HKEY_CURRENT_USER, kSettingsRoot);
         MainWindowHooks hooks;
         hooks.showMessage = [](HWND, std::wstring_view, unsigned) { return IDYES; };
         hooks.endProgram = [] {};
@@ -80,10 +76,7 @@ protected:
         window->Show(SW_SHOWNORMAL);
         SetForegroundWindow(window->Window());
     }
-    void TearDown() override {
-        window.reset();
-        RegDeleteTreeW(HKEY_CURRENT_USER, kSettingsRoot);
-    }
+    void TearDown() override { window.reset(); }
 
     // Presses "Wählen..." of the row; `user` runs on another thread once the dialog shows.
     Seen Choose(int16_t row, const std::function<void(HWND dialog, HWND tree)>& user) {
@@ -108,18 +101,15 @@ protected:
 
     static void PressOk(HWND dialog, HWND) { PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0); }
 
-    std::wstring RowText(int16_t row) {
-        wchar_t text[1024] = {};
-        GetWindowTextW(window->Control(ControlKind::Text, row), text, 1024);
-        return text;
-    }
+    std::wstring RowText(int16_t row) { return testing::WindowText(window->Control(ControlKind::Text, row)); }
     // Puts a stored folder into an edition row through the load, so no change is pending.
     void SetRow(int16_t row, const wchar_t* text) {
         store.Write(kEditionen[row].applicationName, L"Optionen", L"Datenpfad", text);
         window->Behaviour().Form_Load();
     }
 
-    RegistrySettingsStore store;
+    testing::ScratchRegistryKey scratch;
+    RegistrySettingsStore store{HKEY_CURRENT_USER, scratch.Path()};
     std::unique_ptr<MainWindow> window;
     RecordingSink sink;
     int loads = 0;
@@ -260,23 +250,26 @@ TEST(FolderChoiceDialogAlone, LayoutFrameDefaultsAndTagAcrossUnload) {
     EXPECT_EQ(LOWORD(SendMessageW(hwnd, DM_GETDEFID, 0, 0)), IDOK);
     EXPECT_EQ(GetWindowLongW(GetDlgItem(hwnd, IDOK), GWL_STYLE) & 0x0F, BS_DEFPUSHBUTTON);
 
-    const UINT dpi = GetDpiForWindow(hwnd);
+    // Twips to pixels, rounded to the nearest pixel as MulDiv rounds.
+    const int dpi = static_cast<int>(GetDpiForWindow(hwnd));
+    auto px = [dpi](int twips) { return (twips * dpi + 720) / 1440; };
     RECT client{};
     GetClientRect(hwnd, &client);
-    EXPECT_NEAR(client.right, TwipsToPixels(5556, dpi), 1);
-    EXPECT_NEAR(client.bottom, TwipsToPixels(5304, dpi), 1);
+    EXPECT_EQ(client.right, px(5556));
+    EXPECT_EQ(client.bottom, px(5304));
     auto placeOf = [&](HWND control) {
         RECT r{};
         GetWindowRect(control, &r);
         MapWindowPoints(nullptr, hwnd, reinterpret_cast<POINT*>(&r), 2);
         return r;
     };
+    // Edges are rounded, not sizes.
     auto expectAt = [&](HWND control, int l, int t, int w, int h) {
-        const RECT r = placeOf(control), want = TwipsToPixels(l, t, w, h, dpi);
-        EXPECT_NEAR(r.left, want.left, 1);
-        EXPECT_NEAR(r.top, want.top, 1);
-        EXPECT_NEAR(r.right, want.right, 1);
-        EXPECT_NEAR(r.bottom, want.bottom, 1);
+        const RECT r = placeOf(control);
+        EXPECT_EQ(r.left, px(l));
+        EXPECT_EQ(r.top, px(t));
+        EXPECT_EQ(r.right, px(l + w));
+        EXPECT_EQ(r.bottom, px(t + h));
     };
     HWND tree = GetDlgItem(hwnd, FolderChoiceDialog::kTreeId);
     expectAt(tree, 60, 120, 4092, 5052);

@@ -13,10 +13,12 @@
 #include <set>
 #include <thread>
 
+#include "ExpectedTexts.h"
 #include "FolderTreeLogicSuite.h"
 #include "MemoryFolderTree.h"
+#include "MessageBoxWatcher.h"
 #include "OvaroFolderTreeView.h"
-#include "ProgramIdentity.h"
+#include "TestSupport.h"
 #include "TreeNodesContract.h"
 #include "Win32FolderSources.h"
 #include "Win32TreeNodes.h"
@@ -24,21 +26,8 @@
 namespace ovaro::folders::testing {
 namespace {
 
-// Runs the thread's messages until done() or the time limit.
-bool PumpUntil(const std::function<bool()>& done, int limitMs = 5000) {
-    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(limitMs);
-    while (!done()) {
-        MSG msg;
-        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-            TranslateMessage(&msg);
-            DispatchMessageW(&msg);
-        }
-        if (done()) return true;
-        if (std::chrono::steady_clock::now() >= end) return false;
-        MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
-    }
-    return true;
-}
+using ovaro::testing::PumpPosted;
+using ovaro::testing::PumpUntil;
 
 HWND MakeHost(DWORD style = WS_OVERLAPPEDWINDOW) {
     INITCOMMONCONTROLSEX init{sizeof init, ICC_TREEVIEW_CLASSES};
@@ -66,7 +55,7 @@ INSTANTIATE_TYPED_TEST_SUITE_P(Win32, FolderTreeLogicSuite, Win32TreeHolder);
 
 const std::wstring kLong = L"Lang_" + std::wstring(120, L'x');
 const std::wstring kUnicode = L"\u00dcn\u00efc\u00f6d\u00e9 \u65e5\u672c \u0395\u03bb\u03bb\u03b7\u03bd\u03b9\u03ba\u03ac";
-const std::wstring kNotReadyN = L"Auf Ordner n:\\ kann nicht zugegriffen werden.\r\nDas Laufwerk ist nicht bereit.";
+const std::wstring kNotReadyN = ovaro::testing::NotReadyText(L"n:\\");
 
 TEST(Win32FolderLister, ListsOnlyFoldersWithTheirNamesAsStored) {
     Win32FolderLister lister;
@@ -241,7 +230,8 @@ TEST_F(FolderTreeViewTest, PathWalkFindsMixedCaseUnicodeAndLongNames) {
     EXPECT_EQ(Children(Child(Child(Root(), L"m:"), L"Doppelt")).size(), 1u);
     ASSERT_EQ(messages_.shown.size(), 1u);
     EXPECT_EQ(messages_.shown[0].style, MessageStyle::Ok);
-    EXPECT_EQ(messages_.shown[0].text.rfind(L"Beim Einlesen des Verzeichnisses ist ein Fehler aufgetreten: ", 0), 0u);
+    EXPECT_EQ(messages_.shown[0].text.rfind(ovaro::testing::kAddFailedText, 0), 0u);
+    EXPECT_GT(messages_.shown[0].text.size(), ovaro::testing::kAddFailedText.size());  // the platform's description
 
     view_->SetPath(L"r:\\daten");
     EXPECT_EQ(Events(), std::vector<std::wstring>{L"r:\\"});
@@ -255,7 +245,7 @@ TEST_F(FolderTreeViewTest, KeyboardSelectionCountsAsAClickButCodeSelectionDoesNo
     SetFocus(tree_);
     view_->SetPath(L"m:\\alpha");
     EXPECT_EQ(Events(), std::vector<std::wstring>{L"m:\\Alpha\\"});
-    PumpUntil([] { return false; }, 100);  // posted work of the walk, if any, runs now
+    PumpPosted();  // posted work of the walk, if any, runs now
     EXPECT_TRUE(Events().empty());
 
     // Down from Alpha leads to its first child; the click reads that child's folders.
@@ -289,7 +279,8 @@ TEST_F(FolderTreeViewTest, MouseClickOnACdRomWithoutDiscTellsAndReports) {
     EXPECT_EQ(Events(), (std::vector<std::wstring>{L"r:\\", L"r:\\"}));
     EXPECT_EQ(TreeView_GetSelection(tree_), r);
     ASSERT_EQ(messages_.shown.size(), 2u);
-    EXPECT_EQ(messages_.shown[1].text, L"Auf Ordner r:\\ kann nicht zugegriffen werden.\r\nDas Laufwerk ist nicht bereit.");
+    EXPECT_EQ(messages_.shown[0].text, ovaro::testing::NotReadyText(L"r:\\"));
+    EXPECT_EQ(messages_.shown[1].text, ovaro::testing::NotReadyText(L"r:\\"));
 }
 
 TEST_F(FolderTreeViewTest, UserExpandReadsAheadAndUserCollapseReports) {
@@ -299,7 +290,7 @@ TEST_F(FolderTreeViewTest, UserExpandReadsAheadAndUserCollapseReports) {
     const auto alpha = Child(m, L"Alpha");
     EXPECT_TRUE(Children(alpha).empty());
     TreeView_SelectItem(tree_, m);  // from code: neither a click nor an expansion
-    PumpUntil([] { return false; }, 100);
+    PumpPosted();
     EXPECT_TRUE(Children(alpha).empty());
     EXPECT_TRUE(Events().empty());
 
@@ -321,7 +312,7 @@ TEST_F(FolderTreeViewTest, FocusLeavesAFreshTreeWithoutSelectionUntilTheUserMove
     SetForegroundWindow(host_);
     SetFocus(view_->Window());
     ASSERT_EQ(GetFocus(), tree_);
-    PumpUntil([] { return false; }, 100);
+    PumpPosted();
     EXPECT_EQ(TreeView_GetSelection(tree_), nullptr);
     EXPECT_EQ(view_->Path(), L"");
     EXPECT_TRUE(Events().empty());
@@ -366,55 +357,16 @@ TEST_F(FolderTreeViewTest, DestroyingTheObjectDestroysTheWindows) {
     EXPECT_FALSE(IsWindow(tree_));
 }
 
-struct SeenBox {
-    std::wstring title, text;
-    HWND owner = nullptr;
-};
-
-// Finds the message box of this process from a second thread, reads it and presses OK.
-void AnswerMessageBoxes(std::atomic<bool>& stop, std::vector<SeenBox>& seen) {
-    while (!stop) {
-        HWND box = nullptr;
-        EnumWindows([](HWND w, LPARAM p) -> BOOL {
-            DWORD pid = 0;
-            GetWindowThreadProcessId(w, &pid);
-            wchar_t cls[32] = {};
-            GetClassNameW(w, cls, 32);
-            if (pid == GetCurrentProcessId() && std::wstring(cls) == L"#32770" && IsWindowVisible(w)) {
-                *reinterpret_cast<HWND*>(p) = w;
-                return FALSE;
-            }
-            return TRUE;
-        }, reinterpret_cast<LPARAM>(&box));
-        if (box != nullptr) {
-            SeenBox s;
-            wchar_t buffer[1024] = {};
-            GetWindowTextW(box, buffer, 1024);
-            s.title = buffer;
-            buffer[0] = L'\0';
-            GetDlgItemTextW(box, 0xFFFF, buffer, 1024);  // the message box's text control
-            s.text = buffer;
-            s.owner = GetWindow(box, GW_OWNER);
-            seen.push_back(s);
-            PostMessageW(box, WM_COMMAND, IDOK, 0);
-            while (IsWindow(box) && !stop) std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
-}
-
 TEST(FolderTreeViewMessageBox, TheUnreachableDriveTellsInARealMessageBoxOwnedByTheTopWindow) {
     const HWND host = MakeHost();  // hidden, as a dialog is while it loads
-    std::atomic<bool> stop{false};
-    std::vector<SeenBox> seen;
-    std::thread answerer(AnswerMessageBoxes, std::ref(stop), std::ref(seen));
+    // Every box of this process, whatever its title, answered with OK.
+    ovaro::testing::MessageBoxWatcher watcher(L"", ovaro::testing::MessageBoxWatcher::Press(IDOK), true);
     RECT rc{0, 0, 200, 200};
     auto view = OvaroFolderTreeView::Create(host, 7, rc);
-    stop = true;
-    answerer.join();
+    const auto seen = watcher.Stop();
     ASSERT_NE(view, nullptr);
     ASSERT_EQ(seen.size(), 1u);
-    EXPECT_EQ(seen[0].title, std::wstring(kProgramTitle));
+    EXPECT_EQ(seen[0].title, ovaro::testing::kTitle);
     // The box's static shows the line break as CR LF or LF, depending on the platform.
     std::wstring text = seen[0].text;
     text.erase(std::remove(text.begin(), text.end(), L'\r'), text.end());

@@ -13,65 +13,15 @@
 #include <thread>
 #include <vector>
 
+#include "ExpectedTexts.h"
 #include "MainWindow.h"
 #include "MainWindowHarness.h"
-#include "ProgramIdentity.h"
+#include "MessageBoxWatcher.h"
 #include "RegistrySettingsStore.h"
+#include "TestSupport.h"
 
 namespace ovaro {
 namespace {
-
-constexpr const wchar_t* kSettingsRoot = L"Software\\VB and VBA Program Settings";
-
-std::wstring AppPath(int edition) {
-    return std::wstring(kSettingsRoot) + L"\\" + std::wstring(kEditionen[edition - 1].applicationName);
-}
-std::wstring SectionPath(int edition) { return AppPath(edition) + L"\\Optionen"; }
-
-void PutRaw(int edition, DWORD type, const void* data, DWORD bytes) {
-    HKEY key = nullptr;
-    ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, SectionPath(edition).c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr,
-                              &key, nullptr), ERROR_SUCCESS);
-    ASSERT_EQ(RegSetValueExW(key, L"Datenpfad", 0, type, static_cast<const BYTE*>(data), bytes), ERROR_SUCCESS);
-    RegCloseKey(key);
-}
-void PutText(int edition, const std::wstring& text) {
-    PutRaw(edition, REG_SZ, text.c_str(), static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t)));
-}
-
-struct RawValue {
-    DWORD type = REG_NONE;
-    std::vector<BYTE> bytes;
-    bool exists = false;
-};
-RawValue GetRaw(int edition) {
-    RawValue v;
-    DWORD size = 0;
-    if (RegGetValueW(HKEY_CURRENT_USER, SectionPath(edition).c_str(), L"Datenpfad", RRF_RT_ANY | RRF_NOEXPAND,
-                     &v.type, nullptr, &size) != ERROR_SUCCESS)
-        return v;
-    v.bytes.resize(size);
-    v.exists = RegGetValueW(HKEY_CURRENT_USER, SectionPath(edition).c_str(), L"Datenpfad", RRF_RT_ANY | RRF_NOEXPAND,
-                            &v.type, v.bytes.data(), &size) == ERROR_SUCCESS;
-    v.bytes.resize(size);
-    return v;
-}
-// Byte for byte: REG_SZ, the text's characters and one terminating NUL.
-void ExpectStoredExactly(int edition, const std::wstring& text) {
-    const RawValue v = GetRaw(edition);
-    ASSERT_TRUE(v.exists) << edition;
-    EXPECT_EQ(v.type, static_cast<DWORD>(REG_SZ)) << edition;
-    ASSERT_EQ(v.bytes.size(), (text.size() + 1) * sizeof(wchar_t)) << edition;
-    EXPECT_EQ(std::memcmp(v.bytes.data(), text.c_str(), v.bytes.size()), 0) << edition;
-}
-std::wstring StoredText(int edition) {
-    const RawValue v = GetRaw(edition);
-    if (!v.exists) return L"<missing>";
-    std::wstring s(v.bytes.size() / sizeof(wchar_t), L'\0');
-    std::memcpy(s.data(), v.bytes.data(), s.size() * sizeof(wchar_t));
-    if (const auto nul = s.find(L'\0'); nul != std::wstring::npos) s.resize(nul);
-    return s;
-}
 
 bool SetKeySecurity(const std::wstring& path, const wchar_t* sddl) {
     PSECURITY_DESCRIPTOR sd = nullptr;
@@ -89,26 +39,31 @@ bool SetKeySecurity(const std::wstring& path, const wchar_t* sddl) {
 constexpr const wchar_t* kDenyWrite = L"D:(D;;0x6;;;WD)(A;;KA;;;WD)";
 constexpr const wchar_t* kOpen = L"D:(A;;KA;;;WD)";
 
-std::wstring Text(HWND hwnd) {
-    std::wstring text(static_cast<size_t>(GetWindowTextLengthW(hwnd)) + 1, L'\0');
-    text.resize(static_cast<size_t>(GetWindowTextW(hwnd, text.data(), static_cast<int>(text.size()))));
-    return text;
-}
+std::wstring Text(HWND hwnd) { return testing::WindowText(hwnd); }
 
 std::string Narrow(const std::wstring& w) { return std::string(w.begin(), w.end()); }
 
 class MainWindowFaultTest : public testing::MainWindowHarness {
 protected:
-    void SetUp() override { Clean(); }
     void TearDown() override {
         window.reset();
-        Clean();
-    }
-    static void Clean() {
+        // Keys locked by a test open again, so that the scratch key can go.
         for (int e = 1; e <= kEditionCount; ++e) SetKeySecurity(SectionPath(e), kOpen);
-        RegDeleteTreeW(HKEY_CURRENT_USER, kSettingsRoot);
     }
 
+    void PutRaw(int edition, DWORD type, const void* data, DWORD bytes) {
+        ASSERT_EQ(testing::WriteRegistryValue(HKEY_CURRENT_USER, SectionPath(edition), L"Datenpfad", type, data, bytes),
+                  ERROR_SUCCESS);
+    }
+    std::wstring StoredText(int edition) const { return Stored(edition).Text(); }
+    // Byte for byte: REG_SZ, the text's characters and one terminating NUL.
+    void ExpectStoredExactly(int edition, const std::wstring& text) const {
+        const testing::RegistryValue v = Stored(edition);
+        ASSERT_TRUE(v.exists) << edition;
+        EXPECT_EQ(v.type, static_cast<DWORD>(REG_SZ)) << edition;
+        ASSERT_EQ(v.bytes.size(), (text.size() + 1) * sizeof(wchar_t)) << edition;
+        EXPECT_EQ(std::memcmp(v.bytes.data(), text.c_str(), v.bytes.size()), 0) << edition;
+    }
     void Save() { SendMessageW(window->Control(ControlKind::SaveButton), BM_CLICK, 0, 0); }
 };
 
@@ -185,14 +140,14 @@ TEST_F(MainWindowFaultTest, AKeyThatMayBeReadButNotWrittenStopsTheSaveThereAndAL
     // With unsaved changes, closing still asks.
     answers = {IDNO};
     SendMessageW(window->Window(), WM_CLOSE, 0, 0);
-    EXPECT_EQ(shown.back().text, std::wstring(kCloseQuestion));
+    EXPECT_EQ(shown.back().text, testing::kCloseQuestionText);
     EXPECT_EQ(ended, 0);
 
     ASSERT_TRUE(SetKeySecurity(SectionPath(4), kOpen));
     shown.clear();
     Save();
     ASSERT_EQ(shown.size(), 2u);
-    EXPECT_EQ(shown[1].text, std::wstring(kSaveReport));
+    EXPECT_EQ(shown[1].text, testing::kSaveReportText);
     for (int e = 1; e <= 7; ++e) ExpectStoredExactly(e, typed[e - 1]);
     EXPECT_FALSE(window->Behaviour().bGeaendert());
 }
@@ -249,7 +204,7 @@ TEST_F(MainWindowFaultTest, TypedAndPastedTextUpToAMillionCharactersIsStoredAsSh
 
     Save();
     ASSERT_EQ(shown.size(), 2u) << Narrow(shown.back().text.substr(0, 200));
-    EXPECT_EQ(shown[1].text, std::wstring(kSaveReport));
+    EXPECT_EQ(shown[1].text, testing::kSaveReportText);
     ExpectStoredExactly(1, typed);
     ExpectStoredExactly(2, pasted);
     ExpectStoredExactly(3, kept);
@@ -260,44 +215,30 @@ TEST_F(MainWindowFaultTest, TypedAndPastedTextUpToAMillionCharactersIsStoredAsSh
 // soon as the program's message box shows; the box is left unanswered.
 class SessionEnder {
 public:
-    explicit SessionEnder(HWND main) : main_(main) {
-        thread_ = std::thread([this] {
-            const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-            while (std::chrono::steady_clock::now() < deadline) {
-                HWND box = FindWindowW(L"#32770", std::wstring(kProgramTitle).c_str());
-                if (box != nullptr && IsWindowVisible(box)) {
-                    seen = true;
-                    DWORD_PTR result = 0;
-                    const bool asked = SendMessageTimeoutW(main_, WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF,
-                                                           SMTO_NORMAL, 10000, &result) != 0;
-                    agreed = asked && result != 0;
-                    if (agreed)
-                        SendMessageTimeoutW(main_, WM_ENDSESSION, TRUE, ENDSESSION_LOGOFF, SMTO_NORMAL, 10000, &result);
-                    // Whatever is still open afterwards is closed the way the system ends a program.
-                    for (int i = 0; i < 100; ++i) {
-                        HWND left = FindWindowW(L"#32770", std::wstring(kProgramTitle).c_str());
-                        if (left == nullptr) break;
-                        ++boxesAfterwards;
-                        PostMessageW(left, WM_COMMAND, IDCANCEL, 0);
-                        PostMessageW(left, WM_CLOSE, 0, 0);
-                        std::this_thread::sleep_for(std::chrono::milliseconds(50));
-                    }
-                    return;
-                }
-                std::this_thread::sleep_for(std::chrono::milliseconds(20));
-            }
-        });
-    }
-    ~SessionEnder() { Join(); }
-    void Join() {
-        if (thread_.joinable()) thread_.join();
-    }
+    explicit SessionEnder(HWND main)
+        : watcher_(testing::kTitle, [this, main](HWND) {
+              seen = true;
+              DWORD_PTR result = 0;
+              const bool asked = SendMessageTimeoutW(main, WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF, SMTO_NORMAL,
+                                                     10000, &result) != 0;
+              agreed = asked && result != 0;
+              if (agreed) SendMessageTimeoutW(main, WM_ENDSESSION, TRUE, ENDSESSION_LOGOFF, SMTO_NORMAL, 10000, &result);
+              // Whatever is still open afterwards is closed the way the system ends a program.
+              testing::Eventually([&] {
+                  HWND left = FindWindowW(L"#32770", testing::kTitle.c_str());
+                  if (left == nullptr) return true;
+                  ++boxesAfterwards;
+                  PostMessageW(left, WM_COMMAND, IDCANCEL, 0);
+                  PostMessageW(left, WM_CLOSE, 0, 0);
+                  return false;
+              }, std::chrono::seconds(5));
+          }) {}
+    void Join() { watcher_.Wait(); }
     std::atomic<bool> seen{false}, agreed{false};
     std::atomic<int> boxesAfterwards{0};
 
 private:
-    HWND main_;
-    std::thread thread_;
+    testing::MessageBoxWatcher watcher_;
 };
 
 // The session end destroys the window under the open question: that is no Yes.

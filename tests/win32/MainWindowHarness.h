@@ -1,6 +1,7 @@
 #pragma once
-// The real main window over the real registry, with message boxes recorded and answered
-// from a list (or shown for real) and the program's end counted instead of carried out.
+// The real main window over the real registry, below a scratch key of the test's own,
+// with message boxes recorded and answered from a list (or shown for real) and the
+// program's end counted instead of carried out.
 
 #include <windows.h>
 
@@ -13,6 +14,7 @@
 
 #include "MainWindow.h"
 #include "RegistrySettingsStore.h"
+#include "TestSupport.h"
 
 namespace ovaro::testing {
 
@@ -51,7 +53,20 @@ protected:
 
     HWND Row(int16_t index, ControlKind kind = ControlKind::Text) const { return window->Control(kind, index); }
 
-    RegistrySettingsStore store;
+    // Where the store keeps edition `edition`'s (1 to 7) application key, and its section.
+    std::wstring AppPath(int edition) const {
+        return scratch.Path() + L"\\" + std::wstring(kEditionen[edition - 1].applicationName);
+    }
+    std::wstring SectionPath(int edition) const { return AppPath(edition) + L"\\Optionen"; }
+    RegistryValue Stored(int edition) const { return ReadRegistryValue(HKEY_CURRENT_USER, SectionPath(edition), L"Datenpfad"); }
+    void PutText(int edition, const std::wstring& text) {
+        ASSERT_EQ(WriteRegistryText(HKEY_CURRENT_USER, SectionPath(edition), L"Datenpfad", text), ERROR_SUCCESS);
+    }
+
+    void TearDown() override { window.reset(); }
+
+    ScratchRegistryKey scratch;  // made before the store and the window, removed after them
+    RegistrySettingsStore store{HKEY_CURRENT_USER, scratch.Path()};
     std::unique_ptr<MainWindow> window;
     std::vector<Shown> shown;
     std::deque<int> answers;  // answers to give, Yes when none is left

@@ -1,4 +1,5 @@
-// The main window with its real controls, the real registry and real message boxes.
+// The main window with its real controls, the real registry (below a scratch key) and
+// real message boxes.
 #include <windows.h>
 
 #include <commctrl.h>
@@ -8,51 +9,38 @@
 #include <deque>
 #include <memory>
 
+#include "ExpectedTexts.h"
 #include "MainWindow.h"
 #include "MainWindowHarness.h"
 #include "MessageBoxWatcher.h"
-#include "ProgramIdentity.h"
 #include "RegistrySettingsStore.h"
+#include "TestSupport.h"
 
 namespace ovaro {
 namespace {
 
-constexpr const wchar_t* kSettingsRoot = L"Software\\VB and VBA Program Settings";
+using testing::kCloseQuestionText;
+using testing::kSaveQuestionText;
+using testing::kSaveReportText;
+using testing::kTitle;
 
-std::wstring SectionPath(int edition) {
-    return std::wstring(kSettingsRoot) + L"\\" + std::wstring(kEditionen[edition - 1].applicationName) + L"\\Optionen";
-}
-
-void StoreValue(int edition, const std::wstring& value) {
-    RegistrySettingsStore().Write(kEditionen[edition - 1].applicationName, L"Optionen", L"Datenpfad", value);
-}
-
-// The stored value and its type; "<missing>" when there is none.
-std::wstring Stored(int edition, DWORD* type = nullptr) {
-    DWORD size = 0, t = 0;
-    if (RegGetValueW(HKEY_CURRENT_USER, SectionPath(edition).c_str(), L"Datenpfad", RRF_RT_ANY | RRF_NOEXPAND, &t,
-                     nullptr, &size) != ERROR_SUCCESS)
-        return L"<missing>";
-    std::wstring value(size / sizeof(wchar_t) + 1, L'\0');
-    RegGetValueW(HKEY_CURRENT_USER, SectionPath(edition).c_str(), L"Datenpfad", RRF_RT_ANY | RRF_NOEXPAND, &t,
-                 value.data(), &size);
-    value.resize(wcslen(value.c_str()));
-    if (type) *type = t;
-    return value;
-}
-
-std::wstring Text(HWND hwnd) {
-    wchar_t buffer[1024] = {};
-    GetWindowTextW(hwnd, buffer, 1024);
-    return buffer;
-}
+const std::wstring kLabel1Words =
+    L"Sie k\u00f6nnen hier die Ordner festlegen, in die Lumarix Ovaro Realtime-Daten speichert (gegebenenfalls in "
+    L"weitere Unterordner). Ist kein Ordner angegeben, wird standardm\u00e4\u00dfig der Order 'RealtimeData' im "
+    L"Installationsordner von Lumarix Ovaro verwendet.";
+const std::wstring kLabel3Words =
+    L"Die neue Einstellung wird erst wirksam, wenn Sie 'Speichern' klicken und Lumarix Ovaro danach neu starten. "
+    L"Zuvor sollten Sie bereits vorhandene Ovaro-Dateien in den neuen Datenordner verschieben.";
+std::wstring Text(HWND hwnd) { return testing::WindowText(hwnd); }
 
 class MainWindowTest : public testing::MainWindowHarness {
 protected:
-    void SetUp() override { RegDeleteTreeW(HKEY_CURRENT_USER, kSettingsRoot); }
-    void TearDown() override {
-        window.reset();
-        RegDeleteTreeW(HKEY_CURRENT_USER, kSettingsRoot);
+    void StoreValue(int edition, const std::wstring& value) { PutText(edition, value); }
+    // The stored text and its type; "<missing>" when there is none.
+    std::wstring Stored(int edition, DWORD* type = nullptr) const {
+        const testing::RegistryValue value = MainWindowHarness::Stored(edition);
+        if (type) *type = value.type;
+        return value.Text();
     }
 
     void Click(HWND button) { SendMessageW(button, BM_CLICK, 0, 0); }
@@ -67,39 +55,72 @@ protected:
     }
 };
 
+// Twips to pixels, rounded to the nearest pixel as MulDiv rounds.
+int Px(int twips, UINT dpi) { return (twips * static_cast<int>(dpi) + 720) / 1440; }
+
+struct Place {
+    ControlKind kind;
+    int16_t index;
+    std::wstring caption;  // finds a control that has no index of its own
+    int left, top, width, height;  // twips from the client area's corner
+};
+
+// Every control's place as the layout gives it; a control inside a frame stands at the
+// frame's corner (Frame2 at 180, 840; Frame1 at 180, 2040) plus its own Left and Top.
+std::vector<Place> ExpectedPlaces() {
+    const int f2x = 180, f2y = 840, f1x = 180, f1y = 2040;
+    std::vector<Place> places = {
+        {ControlKind::Frame, -1, L"Gemeinsamer Ordner f\u00fcr alle Ovaro-Versionen", 180, 840, 6612, 1092},
+        {ControlKind::CheckBox, -1, L"", f2x + 240, f2y + 240, 4752, 372},
+        {ControlKind::Text, 10, L"", f2x + 1200, f2y + 600, 3492, 312},
+        {ControlKind::ChooseButton, 10, L"", f2x + 4740, f2y + 600, 912, 312},
+        {ControlKind::ResetButton, 10, L"", f2x + 5700, f2y + 600, 672, 312},
+    };
+    for (int16_t r = 0; r < 7; ++r) {
+        places.push_back({ControlKind::Label, r, L"", f1x + 180, f1y + 420 + 360 * r, 3072, 312});
+        places.push_back({ControlKind::Text, r, L"", f1x + 1200, f1y + 360 + 360 * r, 3492, 312});
+        places.push_back({ControlKind::ChooseButton, r, L"", f1x + 4740, f1y + 360 + 360 * r, 912, 312});
+        places.push_back({ControlKind::ResetButton, r, L"", f1x + 5700, f1y + 360 + 360 * r, 672, 312});
+    }
+    places.push_back({ControlKind::SaveButton, -1, L"", 2640, 5880, 1752, 372});
+    places.push_back({ControlKind::CloseButton, -1, L"", 4800, 5880, 1632, 372});
+    places.push_back({ControlKind::Label, -1, kLabel1Words, 180, 120, 6672, 672});
+    places.push_back({ControlKind::Frame, -1, L"Individuelle Ordner f\u00fcr Ovaro-Versionen", 180, 2040, 6612, 3132});
+    places.push_back({ControlKind::Label, -1, kLabel3Words, 180, 5220, 6672, 552});
+    return places;
+}
+
 void ExpectLayoutAt(const MainWindow& window, UINT dpi) {
-    auto px = [dpi](int twips) { return MulDiv(twips, static_cast<int>(dpi), 1440); };
     RECT client{};
     GetClientRect(window.Window(), &client);
-    EXPECT_NEAR(client.right, px(kClientWidthTwips), 1) << "dpi " << dpi;
-    EXPECT_NEAR(client.bottom, px(kClientHeightTwips), 1) << "dpi " << dpi;
-    const auto table = MainWindowControls();
-    HWND child = GetWindow(window.Window(), GW_CHILD);
-    int checked = 0;
-    for (const ControlSpec& entry : table) {
-        HWND control = window.Control(entry.kind, entry.index);
-        if (entry.kind == ControlKind::Frame || (entry.kind == ControlKind::Label && entry.index < 0)) {
-            // single controls without an array index: find by caption
-            control = nullptr;
-            for (HWND c = child; c != nullptr; c = GetWindow(c, GW_HWNDNEXT))
-                if (Text(c) == std::wstring(entry.caption)) control = c;
+    EXPECT_EQ(client.right, Px(7044, dpi)) << "dpi " << dpi;
+    EXPECT_EQ(client.bottom, Px(6552, dpi)) << "dpi " << dpi;
+    const std::vector<Place> places = ExpectedPlaces();
+    ASSERT_EQ(places.size(), 38u);
+    for (const Place& place : places) {
+        HWND control = nullptr;
+        if (place.caption.empty()) {
+            control = window.Control(place.kind, place.index);
+        } else {
+            for (HWND c = GetWindow(window.Window(), GW_CHILD); c != nullptr; c = GetWindow(c, GW_HWNDNEXT))
+                if (Text(c) == place.caption) control = c;
         }
-        ASSERT_NE(control, nullptr) << std::string(entry.name.begin(), entry.name.end());
+        const std::string name = std::to_string(static_cast<int>(place.kind)) + "(" + std::to_string(place.index) +
+                                 ") " + std::string(place.caption.begin(), place.caption.begin() + std::min<size_t>(place.caption.size(), 12)) +
+                                 " dpi " + std::to_string(dpi);
+        ASSERT_NE(control, nullptr) << name;
         RECT r{};
         GetWindowRect(control, &r);
         MapWindowPoints(nullptr, window.Window(), reinterpret_cast<POINT*>(&r), 2);
-        const TwipsRect t = ClientTwips(entry);
-        const std::string name(entry.name.begin(), entry.name.end());
-        EXPECT_NEAR(r.left, px(t.left), 1) << name << " " << entry.index << " dpi " << dpi;
-        EXPECT_NEAR(r.top, px(t.top), 1) << name << " " << entry.index << " dpi " << dpi;
-        EXPECT_NEAR(r.right - r.left, px(t.width), 1) << name << " " << entry.index << " dpi " << dpi;
-        EXPECT_NEAR(r.bottom - r.top, px(t.height), 1) << name << " " << entry.index << " dpi " << dpi;
-        ++checked;
+        // Edges are rounded, not sizes, so that neighbours stay flush.
+        EXPECT_EQ(r.left, Px(place.left, dpi)) << name;
+        EXPECT_EQ(r.top, Px(place.top, dpi)) << name;
+        EXPECT_EQ(r.right, Px(place.left + place.width, dpi)) << name;
+        EXPECT_EQ(r.bottom, Px(place.top + place.height, dpi)) << name;
     }
-    EXPECT_EQ(checked, 38);
 }
 
-TEST_F(MainWindowTest, EveryControlSitsWhereTheTwipsTableSaysAt96And144Dpi) {
+TEST_F(MainWindowTest, EveryControlSitsAtItsPlaceAt96And144Dpi) {
     Open();
     ASSERT_EQ(window->Dpi(), 96u);
     ExpectLayoutAt(*window, 96);
@@ -131,13 +152,19 @@ TEST_F(MainWindowTest, WindowIsFixedCentredAndCaptioned) {
     EXPECT_EQ(Row(9, ControlKind::ChooseButton), nullptr);
 }
 
-TEST_F(MainWindowTest, TabOrderFollowsTheTableAndSkipsDisabledControls) {
+TEST_F(MainWindowTest, TabOrderRunsCommonRowEditionRowsSaveCloseAndSkipsDisabledControls) {
     Open();
-    std::vector<HWND> expected;
-    for (const ControlSpec& entry : MainWindowControls())
-        if (entry.kind != ControlKind::Frame && entry.kind != ControlKind::Label)
-            expected.push_back(window->Control(entry.kind, entry.index));
+    // The check box, the common row, each edition row (box, "Wählen...", "Stand."),
+    // "Speichern", "Schließen"; labels and frames take no focus.
+    std::vector<HWND> expected = {window->Control(ControlKind::CheckBox), Row(10), Row(10, ControlKind::ChooseButton),
+                                  Row(10, ControlKind::ResetButton)};
+    for (int16_t r = 0; r < 7; ++r)
+        for (ControlKind kind : {ControlKind::Text, ControlKind::ChooseButton, ControlKind::ResetButton})
+            expected.push_back(Row(r, kind));
+    expected.push_back(window->Control(ControlKind::SaveButton));
+    expected.push_back(window->Control(ControlKind::CloseButton));
     ASSERT_EQ(expected.size(), 27u);
+    for (HWND control : expected) ASSERT_NE(control, nullptr);
     HWND at = expected.back();
     for (HWND next : expected) {
         at = GetNextDlgTabItem(window->Window(), at, FALSE);
@@ -219,8 +246,9 @@ TEST_F(MainWindowTest, SaveWritesRegSzForAllSevenAndReports) {
     SetWindowTextW(Row(2), L"");
     Click(window->Control(ControlKind::SaveButton));
     ASSERT_EQ(shown.size(), 2u);
-    EXPECT_EQ(shown[0].text.substr(0, 66), L"Sollen die Datenordner jetzt in der Registry gespeichert werden?\r\n");
+    EXPECT_EQ(shown[0].text, kSaveQuestionText);
     EXPECT_EQ(shown[0].style, 4u);
+    EXPECT_EQ(shown[1].text, kSaveReportText);
     EXPECT_EQ(shown[1].style, 0u);
     DWORD type = 0;
     EXPECT_EQ(Stored(1, &type), L"d:\\Daten\\");
@@ -230,8 +258,9 @@ TEST_F(MainWindowTest, SaveWritesRegSzForAllSevenAndReports) {
     for (int e = 4; e <= 7; ++e) EXPECT_EQ(Stored(e), L"") << e;
     EXPECT_FALSE(window->Behaviour().bGeaendert());
 
-    // The editions read the same place: the registry tool finds the value there too.
-    FILE* reg = _wpopen(L"reg query \"HKCU\\Software\\VB and VBA Program Settings\\Lumarix Ovaro\\Optionen\" /v Datenpfad", L"r");
+    // A plain string value that the registry tool reads too.
+    const std::wstring query = L"reg query \"HKCU\\" + SectionPath(1) + L"\" /v Datenpfad";
+    FILE* reg = _wpopen(query.c_str(), L"r");
     ASSERT_NE(reg, nullptr);
     std::string output;
     char line[512];
@@ -260,11 +289,10 @@ TEST_F(MainWindowTest, AWriteRefusedHalfWayIsReportedAndCanBeRetried) {
     for (int e = 1; e <= 7; ++e) StoreValue(e, L"alt");
     // The registry refuses a non-volatile key below a volatile one: make edition 5's
     // application key volatile, so that its section cannot be created.
-    RegDeleteTreeW(HKEY_CURRENT_USER, (std::wstring(kSettingsRoot) + L"\\" + std::wstring(kEditionen[4].applicationName)).c_str());
+    RegDeleteTreeW(HKEY_CURRENT_USER, AppPath(5).c_str());
     HKEY vol = nullptr;
-    ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER,
-                              (std::wstring(kSettingsRoot) + L"\\" + std::wstring(kEditionen[4].applicationName)).c_str(),
-                              0, nullptr, REG_OPTION_VOLATILE, KEY_ALL_ACCESS, nullptr, &vol, nullptr), ERROR_SUCCESS);
+    ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, AppPath(5).c_str(), 0, nullptr, REG_OPTION_VOLATILE, KEY_ALL_ACCESS,
+                              nullptr, &vol, nullptr), ERROR_SUCCESS);
     RegCloseKey(vol);
     Open();
     for (int16_t r = 0; r < 7; ++r) SetWindowTextW(Row(r), (L"neu" + std::to_wstring(r)).c_str());
@@ -278,7 +306,7 @@ TEST_F(MainWindowTest, AWriteRefusedHalfWayIsReportedAndCanBeRetried) {
     EXPECT_TRUE(window->Behaviour().bGeaendert());
     EXPECT_EQ(Text(Row(6)), L"neu6");
 
-    RegDeleteTreeW(HKEY_CURRENT_USER, (std::wstring(kSettingsRoot) + L"\\" + std::wstring(kEditionen[4].applicationName)).c_str());
+    RegDeleteTreeW(HKEY_CURRENT_USER, AppPath(5).c_str());
     shown.clear();
     Click(window->Control(ControlKind::SaveButton));
     EXPECT_EQ(shown.size(), 2u);
@@ -286,7 +314,7 @@ TEST_F(MainWindowTest, AWriteRefusedHalfWayIsReportedAndCanBeRetried) {
     EXPECT_FALSE(window->Behaviour().bGeaendert());
 }
 
-TEST_F(MainWindowTest, CloseBoxAsksOnlyWithChangesAndNoKeepsTheWindow) {
+TEST_F(MainWindowTest, CloseBoxWithoutChangesEndsWithoutAQuestion) {
     Open();
     SendMessageW(window->Window(), WM_SYSCOMMAND, SC_CLOSE, 0);
     EXPECT_TRUE(shown.empty());
@@ -299,7 +327,8 @@ TEST_F(MainWindowTest, CloseWithChangesNoThenYes) {
     answers = {IDNO};
     SendMessageW(window->Window(), WM_CLOSE, 0, 0);
     ASSERT_EQ(shown.size(), 1u);
-    EXPECT_EQ(shown[0].text, L"Das Programm wirklich beenden, ohne die \u00c4nderungen zu speichern?");
+    EXPECT_EQ(shown[0].text, kCloseQuestionText);
+    EXPECT_EQ(shown[0].style, 4u);
     EXPECT_EQ(ended, 0);
     EXPECT_TRUE(IsWindow(window->Window()));
     SendMessageW(window->Window(), WM_CLOSE, 0, 0);
@@ -340,21 +369,14 @@ TEST_F(MainWindowTest, AccessKeysEscAndTheCheckBoxKey) {
     EXPECT_EQ(ended, 0);
 }
 
-TEST(MainWindowMessageBoxes, RealBoxesCarryTitleTextButtonsAndIcon) {
-    RegDeleteTreeW(HKEY_CURRENT_USER, kSettingsRoot);
-    RegistrySettingsStore store;
-    MainWindowHooks hooks;  // the real message boxes
-    int ended = 0;
-    hooks.endProgram = [&] { ++ended; };
-    auto window = MainWindow::Create(GetModuleHandleW(nullptr), store, std::move(hooks));
-    ASSERT_NE(window, nullptr);
-    window->Show(SW_SHOWNORMAL);
+TEST_F(MainWindowTest, RealBoxesCarryTitleTextButtonsAndIcon) {
+    Open(true);  // the real message boxes
     {
-        testing::MessageBoxWatcher watcher(std::wstring(kProgramTitle), IDNO);
+        testing::MessageBoxWatcher watcher(kTitle, IDNO);
         SendMessageW(window->Control(ControlKind::SaveButton), BM_CLICK, 0, 0);
         const auto& seen = watcher.Wait();
         ASSERT_TRUE(seen.found);
-        EXPECT_EQ(seen.text, std::wstring(kSaveQuestion));
+        EXPECT_EQ(seen.text, kSaveQuestionText);
         EXPECT_TRUE(seen.hasYes);
         EXPECT_TRUE(seen.hasNo);
         EXPECT_EQ(seen.defaultButton, IDYES);
@@ -362,15 +384,15 @@ TEST(MainWindowMessageBoxes, RealBoxesCarryTitleTextButtonsAndIcon) {
     }
     SetWindowTextW(window->Control(ControlKind::Text, 0), L"x");
     {
-        testing::MessageBoxWatcher watcher(std::wstring(kProgramTitle), IDYES);
+        testing::MessageBoxWatcher watcher(kTitle, IDYES);
         SendMessageW(window->Control(ControlKind::CloseButton), BM_CLICK, 0, 0);
         const auto& seen = watcher.Wait();
         ASSERT_TRUE(seen.found);
-        EXPECT_EQ(seen.text, std::wstring(kCloseQuestion));
+        EXPECT_EQ(seen.text, kCloseQuestionText);
     }
     EXPECT_EQ(ended, 1);
     {
-        testing::MessageBoxWatcher watcher(std::wstring(kProgramTitle), IDOK);
+        testing::MessageBoxWatcher watcher(kTitle, IDOK);
         window->ReportFailure(L"Fehlertext");
         const auto& seen = watcher.Wait();
         ASSERT_TRUE(seen.found);

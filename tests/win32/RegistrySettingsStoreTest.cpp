@@ -8,45 +8,32 @@
 
 #include "DataFolderSettings.h"
 #include "RegistrySettingsStore.h"
+#include "TestSupport.h"
 
 namespace ovaro {
 namespace {
 
-// Each test works below a scratch key of its own and removes it afterwards.
+// Each test works below a scratch key of its own, removed afterwards.
 class RegistryStoreTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        const std::string name = ::testing::UnitTest::GetInstance()->current_test_info()->name();
-        base_ = L"Software\\OvaroTests\\" + std::wstring(name.begin(), name.end());
-        RegDeleteTreeW(HKEY_CURRENT_USER, base_.c_str());
-    }
-    void TearDown() override { RegDeleteTreeW(HKEY_CURRENT_USER, base_.c_str()); }
-
     std::wstring SectionPath(std::wstring_view app) const { return base_ + L"\\" + std::wstring(app) + L"\\Optionen"; }
 
     void PutRaw(std::wstring_view app, DWORD type, const void* data, DWORD bytes) {
-        HKEY key = nullptr;
-        ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, SectionPath(app).c_str(), 0, nullptr, 0, KEY_SET_VALUE,
-                                  nullptr, &key, nullptr), ERROR_SUCCESS);
-        EXPECT_EQ(RegSetValueExW(key, L"Datenpfad", 0, type, static_cast<const BYTE*>(data), bytes), ERROR_SUCCESS);
-        RegCloseKey(key);
+        EXPECT_EQ(testing::WriteRegistryValue(HKEY_CURRENT_USER, SectionPath(app), L"Datenpfad", type, data, bytes),
+                  ERROR_SUCCESS);
     }
 
     // Type and raw bytes as stored.
     std::pair<DWORD, std::vector<BYTE>> GetRaw(std::wstring_view app) {
-        DWORD type = 0, size = 0;
-        EXPECT_EQ(RegGetValueW(HKEY_CURRENT_USER, SectionPath(app).c_str(), L"Datenpfad", RRF_RT_ANY | RRF_NOEXPAND,
-                               &type, nullptr, &size), ERROR_SUCCESS);
-        std::vector<BYTE> data(size);
-        EXPECT_EQ(RegGetValueW(HKEY_CURRENT_USER, SectionPath(app).c_str(), L"Datenpfad", RRF_RT_ANY | RRF_NOEXPAND,
-                               &type, data.data(), &size), ERROR_SUCCESS);
-        data.resize(size);
-        return {type, data};
+        const testing::RegistryValue value = testing::ReadRegistryValue(HKEY_CURRENT_USER, SectionPath(app), L"Datenpfad");
+        EXPECT_TRUE(value.exists);
+        return {value.type, value.bytes};
     }
 
     RegistrySettingsStore Store() const { return RegistrySettingsStore(HKEY_CURRENT_USER, base_); }
 
-    std::wstring base_;
+    testing::ScratchRegistryKey scratch_;
+    const std::wstring base_ = scratch_.Path();
 };
 
 TEST_F(RegistryStoreTest, WritesRegSzWithTerminatingNulAndReadsItBack) {
@@ -133,19 +120,20 @@ TEST_F(RegistryStoreTest, AKeyThatRefusesWritingFailsWithTheEditionNamed) {
     }
 }
 
+// The one test of the real place the editions read; in the build's own prefix only.
 TEST(RegistryLayout, DataFoldersLandAtTheEditionsOwnKeys) {
-    RegistrySettingsStore store;  // the real place the editions read
+    OVARO_REQUIRE_OWN_WINE_PREFIX();
+    RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\VB and VBA Program Settings");
+    RegistrySettingsStore store;
     Datenpfade pfade{L"a:\\", L"b:\\", L"c:\\", L"", L"e:\\ ", L"f:\\F", L"g:\\"};
     SpeichereDatenpfade(store, pfade);
     for (int i = 0; i < kEditionCount; ++i) {
         const std::wstring path = L"Software\\VB and VBA Program Settings\\" +
                                   std::wstring(kEditionen[i].applicationName) + L"\\Optionen";
-        wchar_t buffer[64] = {};
-        DWORD size = sizeof buffer, type = 0;
-        ASSERT_EQ(RegGetValueW(HKEY_CURRENT_USER, path.c_str(), L"Datenpfad", RRF_RT_ANY, &type, buffer, &size),
-                  ERROR_SUCCESS) << i;
-        EXPECT_EQ(type, static_cast<DWORD>(REG_SZ));
-        EXPECT_EQ(std::wstring(buffer), pfade[i]);
+        const testing::RegistryValue value = testing::ReadRegistryValue(HKEY_CURRENT_USER, path, L"Datenpfad");
+        ASSERT_TRUE(value.exists) << i;
+        EXPECT_EQ(value.type, static_cast<DWORD>(REG_SZ));
+        EXPECT_EQ(value.Text(), pfade[i]);
     }
     EXPECT_EQ(LeseDatenpfade(store, nullptr), pfade);
     RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\VB and VBA Program Settings");
