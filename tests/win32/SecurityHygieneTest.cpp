@@ -9,6 +9,7 @@
 #include <string>
 
 #include "RegistrySettingsStore.h"
+#include "TestSupport.h"
 
 namespace ovaro {
 namespace {
@@ -86,7 +87,8 @@ TEST(ExeHygiene, HardeningFlagsAndTheDllSearchRestrictionAreLinkedIn) {
 // what the test needs to remove it again).
 class LeastAccessTest : public ::testing::Test {
 protected:
-    const std::wstring base = L"Software\\OvaroTests\\LeastAccess";
+    testing::ScratchRegistryKey scratch;
+    const std::wstring base = scratch.Path();
     const std::wstring section = base + L"\\Edition\\Optionen";
 
     void SetUp() override {
