@@ -130,7 +130,7 @@ ws_stop() {
   fi
 }
 
-ws_xid() { xwininfo -root -tree 2>/dev/null | grep -F "\"$1\"" | awk '{print $1; exit}'; }
+ws_xid() { xwininfo -root -tree 2>/dev/null | grep -F "\"$1\"" | awk '{print $1; exit}' || true; }
 
 ws_wait_window() {
   local title=$1 limit=${2:-30} id i
