@@ -120,6 +120,7 @@ ws_stop() {
   local state=${1:-}
   wineserver -k 2>/dev/null || true
   wineserver -w 2>/dev/null || true
+  [ -z "$state" ] || rm -f "$state/started"
   if [ -n "$state" ] && [ -f "$state/xvfb.pid" ]; then
     ws_xvfb_pid=$(cat "$state/xvfb.pid")
     rm -f "$state/xvfb.pid" "$state/display"
@@ -184,10 +185,11 @@ ws_main() {
     for step in "$ws_here"/wine-prefix.d/*.sh; do [ -f "$step" ] && steps+=(--step "$step"); done
     ws_prefix "$state/prefix" --own "${steps[@]}"
     wineserver -p </dev/null >/dev/null 2>&1 9>&- || true
-    if [ "${1:-}" = "--start" ]; then
+    if [ "${1:-}" = "--start" ] || [ ! -f "$state/started" ]; then
       # Start the session's own processes (explorer, services) with no pipes of ours, so
       # that a test runner waiting for a test's output is not kept waiting.
       wine cmd.exe /c exit </dev/null >/dev/null 2>&1 9>&- || true
+      touch "$state/started"
     fi
   ) 9>"$state/lock"
   ws_display_start "$state"
