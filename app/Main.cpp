@@ -5,6 +5,7 @@
 
 #include "FolderChoiceDialog.h"
 #include "MainWindow.h"
+#include "MessageLoop.h"
 #include "RegistrySettingsStore.h"
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {

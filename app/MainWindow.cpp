@@ -6,7 +6,6 @@
 #include <string>
 
 #include "DialogUnits.h"
-#include "DialogWindow.h"
 #include "EditionList.h"
 #include "ProgramIdentity.h"
 
@@ -23,12 +22,10 @@ RECT PixelRect(const TwipsRect& t, UINT dpi) { return TwipsToPixels(t.left, t.to
 
 // Height a label's text needs when wrapped at word boundaries within `width`.
 int WrappedHeight(HWND label, HFONT font, const std::wstring& text, int width) {
-    HDC dc = GetDC(label);
-    HGDIOBJ old = SelectObject(dc, font);
+    const WindowDC dc(label);
+    const SelectedObject selected(dc.get(), font);
     RECT r{0, 0, width, 0};
-    DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &r, DT_CALCRECT | DT_WORDBREAK | DT_NOPREFIX);
-    SelectObject(dc, old);
-    ReleaseDC(label, dc);
+    DrawTextW(dc.get(), text.c_str(), static_cast<int>(text.size()), &r, DT_CALCRECT | DT_WORDBREAK | DT_NOPREFIX);
     return r.bottom - r.top;
 }
 
@@ -59,29 +56,31 @@ int MainWindowControlId(ControlKind kind, int16_t index) {
     return 0xFFFF;
 }
 
+const ControlSpec* MainWindowControlOf(int id) {
+    if (id == 0xFFFF) return nullptr;  // the ID of the controls that send no commands
+    for (const ControlSpec& entry : MainWindowControls())
+        if (MainWindowControlId(entry.kind, entry.index) == id) return &entry;
+    return nullptr;
+}
+
 MainWindow::MainWindow(SettingsStore& store, MainWindowHooks hooks)
     : hooks_(std::move(hooks)), behaviour_(*this, store, hooks_.folderChoice) {
     if (!hooks_.showMessage) hooks_.showMessage = DefaultShowMessage;
     if (!hooks_.endProgram) hooks_.endProgram = [] { ExitProcess(0); };
 }
 
-MainWindow::~MainWindow() {
-    if (hwnd_ != nullptr) {
-        SetWindowLongPtrW(hwnd_, GWLP_USERDATA, 0);
-        DestroyWindow(hwnd_);
-    }
-    for (HFONT font : fonts_) DeleteObject(font);
-}
+// The window goes before the fonts its controls still show.
+MainWindow::~MainWindow() { DestroyDetached(); }
 
 std::unique_ptr<MainWindow> MainWindow::Create(HINSTANCE instance, SettingsStore& store, MainWindowHooks hooks) {
-    if (!RegisterDialogWindowClass(instance, kClassName, WindowProc, true)) return nullptr;
+    if (!RegisterWindowClass(instance, {kClassName, 0, COLOR_BTNFACE, true})) return nullptr;
     std::unique_ptr<MainWindow> window(new MainWindow(store, std::move(hooks)));
     const std::wstring caption(kMainWindowCaption);
-    HWND hwnd = CreateWindowExW(kWindowExStyle, kClassName, caption.c_str(), kWindowStyle, CW_USEDEFAULT, CW_USEDEFAULT,
-                                100, 100, nullptr, nullptr, instance, window.get());
+    HWND hwnd = window->MakeWindow(kWindowExStyle, kClassName, caption.c_str(), kWindowStyle, CW_USEDEFAULT,
+                                   CW_USEDEFAULT, 100, 100, nullptr, nullptr, instance);
     if (hwnd == nullptr) return nullptr;
     // Controls are made at their places for this DPI, so the layout pass moves nothing.
-    window->dpi_ = GetDpiForWindow(hwnd) == 0 ? 96 : GetDpiForWindow(hwnd);
+    window->dpi_ = WindowDpi(hwnd);
     window->CreateControls();
     window->ApplyLayout(window->dpi_);
 
@@ -147,10 +146,10 @@ void MainWindow::ApplyLayout(UINT dpi) {
     const bool moveControls = (dpi == 0 ? 96 : dpi) != dpi_;
     dpi_ = dpi == 0 ? 96 : dpi;
     const auto table = MainWindowControls();
-    for (HFONT font : fonts_) DeleteObject(font);
-    fonts_.clear();
-    HFONT dialogFont = CreateDialogFont(dpi_);
-    fonts_.push_back(dialogFont);
+    // The old fonts stay until every control has its new one.
+    std::vector<OwnedFont> fonts;
+    fonts.push_back(CreateDialogFont(dpi_));
+    const HFONT dialogFont = fonts.front().get();
 
     for (size_t i = 0; i < table.size(); ++i) {
         const ControlSpec& entry = table[i];
@@ -167,16 +166,14 @@ void MainWindow::ApplyLayout(UINT dpi) {
             int pixels = MulDiv(kDialogFontPoints, static_cast<int>(dpi_), 72);
             while (pixels > kSmallestFittedPixels && WrappedHeight(control, font, text, r.right - r.left) > r.bottom - r.top) {
                 --pixels;
-                if (font != dialogFont) {
-                    DeleteObject(font);
-                    fonts_.pop_back();
-                }
-                font = CreateDialogFont(dpi_, pixels);
-                fonts_.push_back(font);
+                if (font != dialogFont) fonts.pop_back();
+                fonts.push_back(CreateDialogFont(dpi_, pixels));
+                font = fonts.back().get();
             }
         }
         SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
     }
+    fonts_ = std::move(fonts);
     ClipBeneathControls();
 
     SetClientSize(hwnd_, TwipsToPixels(kClientWidthTwips, dpi_), TwipsToPixels(kClientHeightTwips, dpi_));
@@ -197,18 +194,19 @@ void MainWindow::ClipBeneathControls() {
     for (size_t i = 0; i < table.size(); ++i) {
         if (!liesBeneath(table[i])) continue;
         const RECT own = PixelRect(ClientTwips(table[i]), dpi_);
-        HRGN region = CreateRectRgn(0, 0, own.right - own.left, own.bottom - own.top);
+        OwnedRegion region(CreateRectRgn(0, 0, own.right - own.left, own.bottom - own.top));
+        if (!region) continue;
         for (size_t j = 0; j < table.size(); ++j) {
             if (!isSolid(table[j])) continue;
             const RECT other = PixelRect(ClientTwips(table[j]), dpi_);
             RECT overlap{};
             if (!IntersectRect(&overlap, &own, &other)) continue;
-            HRGN cut = CreateRectRgn(other.left - own.left, other.top - own.top, other.right - own.left,
-                                     other.bottom - own.top);
-            CombineRgn(region, region, cut, RGN_DIFF);
-            DeleteObject(cut);
+            const OwnedRegion cut(CreateRectRgn(other.left - own.left, other.top - own.top, other.right - own.left,
+                                                other.bottom - own.top));
+            if (cut) CombineRgn(region.get(), region.get(), cut.get(), RGN_DIFF);
         }
-        SetWindowRgn(controls_[i], region, FALSE);  // the window owns the region from here on
+        // The window owns the region once it took it.
+        if (SetWindowRgn(controls_[i], region.get(), FALSE)) region.release();
     }
 }
 
@@ -262,32 +260,9 @@ void MainWindow::ReportFailure(std::wstring_view text) {
     hooks_.showMessage(hwnd_, text, kMbCritical);
 }
 
-LRESULT CALLBACK MainWindow::WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
-    if (message == WM_NCCREATE) {
-        auto* self = static_cast<MainWindow*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
-        self->hwnd_ = hwnd;
-        SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
-    }
-    auto* self = reinterpret_cast<MainWindow*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
-    if (self == nullptr) return DefWindowProcW(hwnd, message, wParam, lParam);
-    if (message == WM_NCDESTROY) {
-        SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
-        self->hwnd_ = nullptr;
-        return DefWindowProcW(hwnd, message, wParam, lParam);
-    }
-    // No exception may cross the platform's frames: what a handler does not handle
-    // ends that handler and goes to the report, and the program keeps running.
-    try {
-        return self->HandleMessage(message, wParam, lParam);
-    } catch (const SettingsError& failure) {
-        self->ReportFailure(SettingsFailureText(failure));
-    } catch (const std::exception& failure) {
-        std::string what = failure.what();
-        self->ReportFailure(L"Ein unerwarteter Fehler ist aufgetreten: " + std::wstring(what.begin(), what.end()));
-    } catch (...) {
-        self->ReportFailure(L"Ein unerwarteter Fehler ist aufgetreten.");
-    }
-    return 0;
+std::wstring MainWindow::FailureText(const std::exception& failure) const {
+    if (const auto* settings = dynamic_cast<const SettingsError*>(&failure)) return SettingsFailureText(*settings);
+    return WindowBase::FailureText(failure);
 }
 
 LRESULT MainWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
@@ -296,12 +271,12 @@ LRESULT MainWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
             OnCommand(LOWORD(wParam), HIWORD(wParam));
             return 0;
         case WM_CLOSE:
-            OnClose(0);  // close box, system menu and Alt+F4
+            OnClose(kCloseFromControlMenu);  // close box, system menu and Alt+F4
             return 0;
         case WM_QUERYENDSESSION:
             return TRUE;
         case WM_ENDSESSION:
-            if (wParam) OnClose(2);
+            if (wParam) OnClose(kCloseSessionEnd);
             return 0;
         case WM_DESTROY:
             PostQuitMessage(0);
@@ -324,36 +299,27 @@ LRESULT MainWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
 }
 
 void MainWindow::OnCommand(int id, int code) {
-    if (id >= 100 && id < 400) {
-        const int16_t index = static_cast<int16_t>(id % 100);
-        if (id < 200) {
-            if (code == EN_CHANGE) behaviour_.txtOrdner_Change(index);
-        } else if (code == BN_CLICKED) {
-            if (id < 300) behaviour_.btnOrdnerwahl_Click(index);
-            else behaviour_.btnSetStandard_Click(index);
-        }
+    const ControlSpec* control = MainWindowControlOf(id);
+    if (control == nullptr) return;
+    if (control->kind == ControlKind::Text) {
+        if (code == EN_CHANGE) behaviour_.txtOrdner_Change(control->index);
         return;
     }
     if (code != BN_CLICKED) return;
-    if (id == MainWindowControlId(ControlKind::CheckBox, -1)) behaviour_.optGemeinsameVersion_Click();
-    else if (id == MainWindowControlId(ControlKind::SaveButton, -1)) behaviour_.btnFertigstellen_Click();
-    else if (id == MainWindowControlId(ControlKind::CloseButton, -1)) behaviour_.btnEnde_Click();
+    switch (control->kind) {
+        case ControlKind::ChooseButton: behaviour_.btnOrdnerwahl_Click(control->index); break;
+        case ControlKind::ResetButton: behaviour_.btnSetStandard_Click(control->index); break;
+        case ControlKind::CheckBox: behaviour_.optGemeinsameVersion_Click(); break;
+        case ControlKind::SaveButton: behaviour_.btnFertigstellen_Click(); break;
+        case ControlKind::CloseButton: behaviour_.btnEnde_Click(); break;
+        default: break;
+    }
 }
 
-void MainWindow::OnClose(int16_t reason) {
+void MainWindow::OnClose(CloseReason reason) {
     int16_t cancel = 0;
     behaviour_.Form_QueryUnload(cancel, reason);
     if (cancel == 0 && hwnd_ != nullptr) DestroyWindow(hwnd_);
-}
-
-int RunMessageLoop(HWND window) {
-    MSG msg;
-    while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
-        if (IsWindow(window) && IsDialogMessageW(window, &msg)) continue;
-        TranslateMessage(&msg);
-        DispatchMessageW(&msg);
-    }
-    return static_cast<int>(msg.wParam);
 }
 
 }  // namespace ovaro

@@ -10,12 +10,16 @@
 #include <vector>
 
 #include "DialogWindow.h"
+#include "GdiObjects.h"
 #include "MainWindowBehaviour.h"
+#include "WindowBase.h"
 
 namespace ovaro {
 
 // Control IDs: arrays take the row index as offset, so GetDlgItem finds any element.
 int MainWindowControlId(ControlKind kind, int16_t index);
+// The control of the layout table whose ID is id; null for none.
+const ControlSpec* MainWindowControlOf(int id);
 
 // What the window uses of the world beyond itself; tests put fakes in.
 struct MainWindowHooks {
@@ -28,7 +32,7 @@ struct MainWindowHooks {
     FolderChoiceFactory folderChoice;
 };
 
-class MainWindow final : public MainWindowSurface {
+class MainWindow final : public WindowBase, public MainWindowSurface {
 public:
     static constexpr const wchar_t* kClassName = L"OvaroHauptfenster";
 
@@ -39,7 +43,6 @@ public:
     MainWindow& operator=(const MainWindow&) = delete;
 
     void Show(int showCommand);
-    HWND Window() const { return hwnd_; }
     HWND Control(ControlKind kind, int16_t index = -1) const;
     MainWindowBehaviour& Behaviour() { return behaviour_; }
     UINT Dpi() const { return dpi_; }
@@ -55,25 +58,21 @@ public:
 
 private:
     MainWindow(SettingsStore& store, MainWindowHooks hooks);
-    static LRESULT CALLBACK WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
-    LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
+    LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
+    std::wstring FailureText(const std::exception& failure) const override;
     void OnCommand(int id, int code);
-    void OnClose(int16_t reason);
+    void OnClose(CloseReason reason);
     void CreateControls();
     void ApplyLayout(UINT dpi);
     void ClipBeneathControls();
 
-    HWND hwnd_ = nullptr;
     HWND toolTip_ = nullptr;
     UINT dpi_ = 96;
     DialogFocus focus_;
     std::vector<HWND> controls_;   // in tab order, parallel to the layout table
-    std::vector<HFONT> fonts_;     // owned; the dialog font and any fitted label fonts
+    std::vector<OwnedFont> fonts_;  // the dialog font and any fitted label fonts
     MainWindowHooks hooks_;
     MainWindowBehaviour behaviour_;
 };
-
-// Runs the message loop with the platform's dialog keys for `window`; returns the exit code.
-int RunMessageLoop(HWND window);
 
 }  // namespace ovaro

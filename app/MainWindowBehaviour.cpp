@@ -91,7 +91,7 @@ void MainWindowBehaviour::btnEnde_Click() {
 }
 
 void MainWindowBehaviour::Form_QueryUnload(int16_t& cancel, int16_t reason) {
-    if (reason != 0) return;
+    if (reason != kCloseFromControlMenu) return;
     btnEnde_Click();
     if (!ended_) cancel = -1;
 }

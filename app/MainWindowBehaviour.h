@@ -12,15 +12,23 @@
 #include "DataFolderSettings.h"
 #include "FolderChoice.h"
 #include "MainWindowLayout.h"
+#include "MessageBoxStyles.h"
 
 namespace ovaro {
 
 enum class RowControl { Text, Choose, Reset };
 
-// Message box styles and the one answer that is ever tested.
-inline constexpr unsigned kMbOk = 0;
-inline constexpr unsigned kMbYesNo = 4;
-inline constexpr unsigned kMbCritical = 16;
+// Why a window is asked to close, as the platform numbers it for Form_QueryUnload.
+enum CloseReason : int16_t {
+    kCloseFromControlMenu = 0,  // close box, system menu, Alt+F4
+    kCloseFromCode = 1,
+    kCloseSessionEnd = 2,  // Windows shuts down or the user logs off
+    kCloseTaskManager = 3,
+    kCloseMdiParent = 4,
+    kCloseOwner = 5,
+};
+
+// The one answer of a message box that is ever tested.
 inline constexpr int kAnswerNo = 7;
 // What a box returns when it was torn down without an answer, as when the Windows
 // session ends under it. That is nobody's Yes: it neither saves nor ends the program.
@@ -70,7 +78,7 @@ public:
     void btnOrdnerwahl_Click(int16_t index);
     void btnFertigstellen_Click();
     void btnEnde_Click();
-    // cancel: -1 keeps the window open; reason: the platform's close reason (0 user, 2 session end, ...).
+    // cancel: -1 keeps the window open; reason: a CloseReason, or any other number the platform gives.
     void Form_QueryUnload(int16_t& cancel, int16_t reason);
 
     bool bGeaendert() const { return bGeaendert_; }

@@ -7,8 +7,12 @@
 namespace ovaro {
 namespace {
 
-constexpr int kFrame2 = 0;   // positions of the frames in the table below
-constexpr int kFrame1 = 36;
+// The table: Frame2 with the check box and the common row, then one label, text box,
+// "Wählen..." and "Stand." per edition, then the buttons, Label1, Frame1 and Label3.
+constexpr int kRowControls = 4;
+constexpr int kTableSize = 5 + kRowControls * kEditionCount + 5;
+constexpr int kFrame2 = 0;  // positions of the frames in the table
+constexpr int kFrame1 = kTableSize - 2;
 
 constexpr ControlSpec Label(int16_t r) {
     return {ControlKind::Label, r, L"Label2", kEditionen[r].rowLabel, {180, 420 + 360 * r, 3072, 312}, kFrame1, {}};
@@ -25,29 +29,32 @@ constexpr ControlSpec Reset(int16_t r, int container, int top) {
     return {ControlKind::ResetButton, r, L"btnSetStandard", L"Stand.", {5700, top, 672, 312}, container, kTipReset};
 }
 
-constexpr std::array<ControlSpec, 38> BuildTable() {
-    std::array<ControlSpec, 38> t{};
-    t[0] = {ControlKind::Frame, -1, L"Frame2", L"Gemeinsamer Ordner für alle Ovaro-Versionen", {180, 840, 6612, 1092}, -1, {}};
-    t[1] = {ControlKind::CheckBox, -1, L"optGemeinsameVersion", L" &Verwenden", {240, 240, 4752, 372}, kFrame2, kTipCommon};
-    t[2] = Text(kCommonRow, kFrame2, 600);
-    t[3] = Choose(kCommonRow, kFrame2, 600);
-    t[4] = Reset(kCommonRow, kFrame2, 600);
-    for (int16_t r = 0; r < 7; ++r) {
+constexpr std::array<ControlSpec, kTableSize> BuildTable() {
+    std::array<ControlSpec, kTableSize> t{};
+    int n = 0;
+    t[n++] = {ControlKind::Frame, -1, L"Frame2", L"Gemeinsamer Ordner für alle Ovaro-Versionen", {180, 840, 6612, 1092}, -1, {}};
+    t[n++] = {ControlKind::CheckBox, -1, L"optGemeinsameVersion", L" &Verwenden", {240, 240, 4752, 372}, kFrame2, kTipCommon};
+    t[n++] = Text(kCommonRow, kFrame2, 600);
+    t[n++] = Choose(kCommonRow, kFrame2, 600);
+    t[n++] = Reset(kCommonRow, kFrame2, 600);
+    for (int16_t r = 0; r < kEditionCount; ++r) {
         const int top = 360 + 360 * r;
-        t[5 + 4 * r] = Label(r);
-        t[6 + 4 * r] = Text(r, kFrame1, top);
-        t[7 + 4 * r] = Choose(r, kFrame1, top);
-        t[8 + 4 * r] = Reset(r, kFrame1, top);
+        t[n++] = Label(r);
+        t[n++] = Text(r, kFrame1, top);
+        t[n++] = Choose(r, kFrame1, top);
+        t[n++] = Reset(r, kFrame1, top);
     }
-    t[33] = {ControlKind::SaveButton, -1, L"btnFertigstellen", L"Speichern", {2640, 5880, 1752, 372}, -1, {}};
-    t[34] = {ControlKind::CloseButton, -1, L"btnEnde", L"Schließen", {4800, 5880, 1632, 372}, -1, {}};
-    t[35] = {ControlKind::Label, -1, L"Label1", kLabel1Text, {180, 120, 6672, 672}, -1, {}};
-    t[36] = {ControlKind::Frame, -1, L"Frame1", L"Individuelle Ordner für Ovaro-Versionen", {180, 2040, 6612, 3132}, -1, {}};
-    t[37] = {ControlKind::Label, -1, L"Label3", kLabel3Text, {180, 5220, 6672, 552}, -1, {}};
+    t[n++] = {ControlKind::SaveButton, -1, L"btnFertigstellen", L"Speichern", {2640, 5880, 1752, 372}, -1, {}};
+    t[n++] = {ControlKind::CloseButton, -1, L"btnEnde", L"Schließen", {4800, 5880, 1632, 372}, -1, {}};
+    t[n++] = {ControlKind::Label, -1, L"Label1", kLabel1Text, {180, 120, 6672, 672}, -1, {}};
+    t[n++] = {ControlKind::Frame, -1, L"Frame1", L"Individuelle Ordner für Ovaro-Versionen", {180, 2040, 6612, 3132}, -1, {}};
+    t[n++] = {ControlKind::Label, -1, L"Label3", kLabel3Text, {180, 5220, 6672, 552}, -1, {}};
     return t;
 }
 
 constexpr auto kTable = BuildTable();
+static_assert(kTable[kFrame2].name == L"Frame2" && kTable[kFrame1].name == L"Frame1");
+static_assert(kTable[kTableSize - 1].name == L"Label3", "every entry of the table is filled");
 
 }  // namespace
 

@@ -1,7 +1,7 @@
 #include "FolderChoiceDialog.h"
 
 #include "DialogUnits.h"
-#include "DialogWindow.h"
+#include "MessageLoop.h"
 
 namespace ovaro {
 namespace {
@@ -10,6 +10,11 @@ constexpr int kDialogWidthTwips = 5556;
 constexpr int kDialogHeightTwips = 5304;
 // Resizable, with close, minimise and maximise boxes; resizing moves nothing.
 constexpr DWORD kStyle = WS_OVERLAPPEDWINDOW;
+
+struct TreePlace {
+    int left, top, width, height;
+};
+constexpr TreePlace kTreePlace{60, 120, 4092, 5052};
 
 struct ButtonSpec {
     int id;
@@ -37,33 +42,52 @@ std::unique_ptr<FolderChoiceDialog> FolderChoiceDialog::Load(HINSTANCE instance,
 }
 
 bool FolderChoiceDialog::Create(HINSTANCE instance, const OvaroFolderTreeView::Sources& sources) {
-    if (!RegisterDialogWindowClass(instance, kClassName, WindowProc, false)) return false;
+    if (!RegisterWindowClass(instance, {kClassName})) return false;
     owner_ = GetActiveWindow();
     // WS_EX_DLGMODALFRAME with no class icon: the dialog shows no icon.
-    hwnd_ = CreateWindowExW(WS_EX_CONTROLPARENT | WS_EX_DLGMODALFRAME, kClassName, L"Ordner wählen", kStyle,
-                            CW_USEDEFAULT, CW_USEDEFAULT, 100, 100, owner_, nullptr, instance, this);
-    if (hwnd_ == nullptr) return false;
-    const UINT dpi = GetDpiForWindow(hwnd_) == 0 ? 96 : GetDpiForWindow(hwnd_);
+    if (MakeWindow(WS_EX_CONTROLPARENT | WS_EX_DLGMODALFRAME, kClassName, L"Ordner wählen", kStyle, CW_USEDEFAULT,
+                   CW_USEDEFAULT, 100, 100, owner_, nullptr, instance) == nullptr)
+        return false;
+    const UINT dpi = WindowDpi(hwnd_);
     SetClientSize(hwnd_, TwipsToPixels(kDialogWidthTwips, dpi), TwipsToPixels(kDialogHeightTwips, dpi));
     font_ = CreateDialogFont(dpi);
 
     // The tree first: it is first in the tab order and gets the focus when shown.
-    tree_ = OvaroFolderTreeView::Create(hwnd_, kTreeId, TwipsToPixels(60, 120, 4092, 5052, dpi), sources);
-    if (tree_) SendMessageW(tree_->TreeWindow(), WM_SETFONT, reinterpret_cast<WPARAM>(font_), FALSE);
+    tree_ = OvaroFolderTreeView::Create(
+        hwnd_, kTreeId, TwipsToPixels(kTreePlace.left, kTreePlace.top, kTreePlace.width, kTreePlace.height, dpi),
+        sources);
+    if (tree_) SendMessageW(tree_->TreeWindow(), WM_SETFONT, reinterpret_cast<WPARAM>(font_.get()), FALSE);
     for (const ButtonSpec& b : kButtons) {
         const RECT r = TwipsToPixels(b.left, b.top, b.width, b.height, dpi);
         HWND button = CreateWindowExW(0, L"BUTTON", b.caption, WS_CHILD | WS_VISIBLE | WS_TABSTOP | b.style, r.left,
                                       r.top, r.right - r.left, r.bottom - r.top, hwnd_,
                                       reinterpret_cast<HMENU>(static_cast<INT_PTR>(b.id)), instance, nullptr);
-        SendMessageW(button, WM_SETFONT, reinterpret_cast<WPARAM>(font_), FALSE);
+        SendMessageW(button, WM_SETFONT, reinterpret_cast<WPARAM>(font_.get()), FALSE);
     }
     return true;
 }
 
-FolderChoiceDialog::~FolderChoiceDialog() {
-    Unload();
-    if (font_ != nullptr) DeleteObject(font_);
+// The same places and font as at creation, at another DPI.
+void FolderChoiceDialog::PlaceControls(UINT dpi) {
+    OwnedFont font = CreateDialogFont(dpi);
+    auto place = [&](HWND control, int left, int top, int width, int height) {
+        const RECT r = TwipsToPixels(left, top, width, height, dpi);
+        SetWindowPos(control, nullptr, r.left, r.top, r.right - r.left, r.bottom - r.top,
+                     SWP_NOZORDER | SWP_NOACTIVATE);
+    };
+    if (tree_) {
+        place(tree_->Window(), kTreePlace.left, kTreePlace.top, kTreePlace.width, kTreePlace.height);
+        SendMessageW(tree_->TreeWindow(), WM_SETFONT, reinterpret_cast<WPARAM>(font.get()), TRUE);
+    }
+    for (const ButtonSpec& b : kButtons) {
+        const HWND button = GetDlgItem(hwnd_, b.id);
+        place(button, b.left, b.top, b.width, b.height);
+        SendMessageW(button, WM_SETFONT, reinterpret_cast<WPARAM>(font.get()), TRUE);
+    }
+    font_ = std::move(font);  // the old font goes once no control shows it
 }
+
+FolderChoiceDialog::~FolderChoiceDialog() { Unload(); }
 
 void FolderChoiceDialog::Unload() {
     if (hwnd_ == nullptr) return;
@@ -91,17 +115,7 @@ void FolderChoiceDialog::ShowModal() {
     if (tree_) SetFocus(tree_->TreeWindow());
 
     // Only the dialog takes input until it is hidden or gone.
-    MSG msg;
-    while (hwnd_ != nullptr && IsWindowVisible(hwnd_)) {
-        const BOOL got = GetMessageW(&msg, nullptr, 0, 0);
-        if (got <= 0) {
-            if (got == 0) PostQuitMessage(static_cast<int>(msg.wParam));  // for the outer loop
-            break;
-        }
-        if (hwnd_ != nullptr && IsDialogMessageW(hwnd_, &msg)) continue;
-        TranslateMessage(&msg);
-        DispatchMessageW(&msg);
-    }
+    RunModalLoop([this] { return hwnd_; });
     if (owner != nullptr && IsWindow(owner)) {
         EnableWindow(owner, TRUE);
         SetActiveWindow(owner);
@@ -119,22 +133,6 @@ void FolderChoiceDialog::btnAbbrechen_Click() {
 }
 
 void FolderChoiceDialog::Form_QueryUnload() { tag_.clear(); }
-
-LRESULT CALLBACK FolderChoiceDialog::WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
-    if (message == WM_NCCREATE) {
-        auto* self = static_cast<FolderChoiceDialog*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
-        SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
-        self->hwnd_ = hwnd;
-    }
-    auto* self = reinterpret_cast<FolderChoiceDialog*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
-    if (self == nullptr) return DefWindowProcW(hwnd, message, wParam, lParam);
-    if (message == WM_NCDESTROY) {
-        SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
-        self->hwnd_ = nullptr;
-        return DefWindowProcW(hwnd, message, wParam, lParam);
-    }
-    return self->HandleMessage(message, wParam, lParam);
-}
 
 LRESULT FolderChoiceDialog::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
@@ -157,6 +155,14 @@ LRESULT FolderChoiceDialog::HandleMessage(UINT message, WPARAM wParam, LPARAM lP
         case WM_NEXTDLGCTL:
             focus_.Handle(hwnd_, message, wParam, lParam);
             return 0;
+        case WM_DPICHANGED: {
+            // The system's rectangle keeps the size the user gave the dialog, at the new scale.
+            const RECT* suggested = reinterpret_cast<const RECT*>(lParam);
+            SetWindowPos(hwnd_, nullptr, suggested->left, suggested->top, suggested->right - suggested->left,
+                         suggested->bottom - suggested->top, SWP_NOZORDER | SWP_NOACTIVATE);
+            PlaceControls(HIWORD(wParam));
+            return 0;
+        }
         default:
             return DefWindowProcW(hwnd_, message, wParam, lParam);
     }

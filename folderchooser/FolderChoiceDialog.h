@@ -10,11 +10,13 @@
 
 #include "DialogWindow.h"
 #include "FolderChoice.h"
+#include "GdiObjects.h"
 #include "OvaroFolderTreeView.h"
+#include "WindowBase.h"
 
 namespace ovaro {
 
-class FolderChoiceDialog final : public FolderChoice {
+class FolderChoiceDialog final : public WindowBase, public FolderChoice {
 public:
     static constexpr const wchar_t* kClassName = L"OvaroOrdnerwahl";
     static constexpr int kTreeId = 100;
@@ -37,22 +39,19 @@ public:
 
     void Unload();
     bool Loaded() const { return hwnd_ != nullptr; }
-    HWND Window() const { return hwnd_; }
-    OvaroFolderTreeView* Ordnerliste() const { return tree_.get(); }
 
 private:
     FolderChoiceDialog() = default;
-    static LRESULT CALLBACK WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
-    LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
+    LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
     bool Create(HINSTANCE instance, const OvaroFolderTreeView::Sources& sources);
+    void PlaceControls(UINT dpi);
     void btnOK_Click();
     void btnAbbrechen_Click();
     void Form_QueryUnload();
 
-    HWND hwnd_ = nullptr;
     HWND owner_ = nullptr;
     DialogFocus focus_;
-    HFONT font_ = nullptr;
+    OwnedFont font_;
     std::unique_ptr<OvaroFolderTreeView> tree_;
     std::wstring tag_;
 };

@@ -10,6 +10,8 @@
 #include <string_view>
 #include <vector>
 
+#include "MessageBoxStyles.h"
+
 namespace ovaro::folders {
 
 // Opaque node handle; 0 is "no node". Handles stay valid for the tree's life,
@@ -86,7 +88,7 @@ public:
     virtual FolderListing List(std::wstring_view folder) = 0;
 };
 
-enum class MessageStyle : unsigned { Ok = 0, Critical = 16 };
+enum class MessageStyle : unsigned { Ok = kMbOk, Critical = kMbCritical };
 
 class MessageSink {
 public:

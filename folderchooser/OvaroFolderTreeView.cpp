@@ -5,7 +5,7 @@
 #include <array>
 #include <cstdlib>
 
-#include "OwnedHandle.h"
+#include "GdiObjects.h"
 #include "Win32FolderSources.h"
 #include "Win32TreeNodes.h"
 
@@ -109,28 +109,19 @@ std::unique_ptr<OvaroFolderTreeView> OvaroFolderTreeView::Create(HWND parent, in
 
 std::unique_ptr<OvaroFolderTreeView> OvaroFolderTreeView::Create(HWND parent, int id, const RECT& rc,
                                                                  const Sources& sources) {
-    static const bool registered = [] {
+    static const bool treeViewClass = [] {
         INITCOMMONCONTROLSEX init{sizeof init, ICC_TREEVIEW_CLASSES};
-        InitCommonControlsEx(&init);
-        WNDCLASSEXW wc{};
-        wc.cbSize = sizeof wc;
-        wc.style = CS_DBLCLKS;
-        wc.lpfnWndProc = &OvaroFolderTreeView::WindowProc;
-        wc.hInstance = GetModuleHandleW(nullptr);
-        wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-        wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
-        wc.lpszClassName = kClassName;
-        return RegisterClassExW(&wc) != 0 || GetLastError() == ERROR_CLASS_ALREADY_EXISTS;
+        return InitCommonControlsEx(&init) != FALSE;
     }();
-    if (!registered) return nullptr;
+    if (!treeViewClass || !RegisterWindowClass(GetModuleHandleW(nullptr), {kClassName, CS_DBLCLKS, COLOR_WINDOW}))
+        return nullptr;
 
     std::unique_ptr<OvaroFolderTreeView> view(new OvaroFolderTreeView());
-    const HWND window = CreateWindowExW(WS_EX_CONTROLPARENT, kClassName, L"", WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN,
-                                        rc.left, rc.top, rc.right - rc.left, rc.bottom - rc.top, parent,
-                                        reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), GetModuleHandleW(nullptr),
-                                        view.get());
+    const HWND window = view->MakeWindow(WS_EX_CONTROLPARENT, kClassName, L"", WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN,
+                                         rc.left, rc.top, rc.right - rc.left, rc.bottom - rc.top, parent,
+                                         reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), GetModuleHandleW(nullptr));
     if (window == nullptr || view->tree_ == nullptr) return nullptr;
-    view->parts_ = std::make_unique<Parts>(view->window_, view->tree_, sources);
+    view->parts_ = std::make_unique<Parts>(view->hwnd_, view->tree_, sources);
     view->parts_->logic.PathChanged = [v = view.get()](const std::wstring& pfad) {
         if (v->PathChanged) v->PathChanged(pfad);
     };
@@ -139,8 +130,10 @@ std::unique_ptr<OvaroFolderTreeView> OvaroFolderTreeView::Create(HWND parent, in
     return view;
 }
 
+// Destroyed with its handlers attached: the tree view may still notify while it goes,
+// and the parts are still there to answer.
 OvaroFolderTreeView::~OvaroFolderTreeView() {
-    if (window_ != nullptr) DestroyWindow(window_);
+    if (hwnd_ != nullptr) DestroyWindow(hwnd_);
 }
 
 void OvaroFolderTreeView::SetPath(std::wstring_view newPath) {
@@ -159,23 +152,6 @@ void OvaroFolderTreeView::SetzeSubNodes(HTREEITEM node, const std::wstring& pfad
 
 std::wstring OvaroFolderTreeView::VollerPfad(HTREEITEM node) const {
     return parts_ ? parts_->logic.VollerPfad(folders::Win32TreeNodes::Handle(node)) : std::wstring(L"\\");
-}
-
-LRESULT CALLBACK OvaroFolderTreeView::WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
-    if (message == WM_NCCREATE) {
-        auto* self = static_cast<OvaroFolderTreeView*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
-        self->window_ = hwnd;
-        SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
-    }
-    auto* self = reinterpret_cast<OvaroFolderTreeView*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
-    if (self == nullptr) return DefWindowProcW(hwnd, message, wParam, lParam);
-    if (message == WM_NCDESTROY) {
-        SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
-        self->window_ = nullptr;
-        self->tree_ = nullptr;
-        return DefWindowProcW(hwnd, message, wParam, lParam);
-    }
-    return self->HandleMessage(message, wParam, lParam);
 }
 
 LRESULT OvaroFolderTreeView::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
@@ -207,16 +183,16 @@ LRESULT OvaroFolderTreeView::HandleMessage(UINT message, WPARAM wParam, LPARAM l
     default:
         break;
     }
-    return DefWindowProcW(window_, message, wParam, lParam);
+    return DefWindowProcW(hwnd_, message, wParam, lParam);
 }
 
 bool OvaroFolderTreeView::OnCreate() {
     RECT client{};
-    GetClientRect(window_, &client);
+    GetClientRect(hwnd_, &client);
     tree_ = CreateWindowExW(WS_EX_CLIENTEDGE, WC_TREEVIEWW, L"",
                             WS_CHILD | WS_VISIBLE | WS_TABSTOP | TVS_HASLINES | TVS_HASBUTTONS | TVS_LINESATROOT |
                                 TVS_SHOWSELALWAYS,
-                            0, 0, client.right, client.bottom, window_,
+                            0, 0, client.right, client.bottom, hwnd_,
                             reinterpret_cast<HMENU>(static_cast<INT_PTR>(kTreeId)), GetModuleHandleW(nullptr),
                             nullptr);
     if (tree_ == nullptr) return false;
@@ -255,7 +231,7 @@ LRESULT OvaroFolderTreeView::OnNotify(const NMHDR& header) {
         // same folders; a selection made from code (the Path walk) does not.
         const auto& nm = reinterpret_cast<const NMTREEVIEWW&>(header);
         if (nm.action == TVC_BYKEYBOARD && nm.itemNew.hItem != nullptr)
-            PostMessageW(window_, kMsgNodeClick, 0, reinterpret_cast<LPARAM>(nm.itemNew.hItem));
+            PostMessageW(hwnd_, kMsgNodeClick, 0, reinterpret_cast<LPARAM>(nm.itemNew.hItem));
         return 0;
     }
     case NM_CLICK: {
@@ -267,7 +243,7 @@ LRESULT OvaroFolderTreeView::OnNotify(const NMHDR& header) {
         ScreenToClient(tree_, &hit.pt);
         const auto item = reinterpret_cast<HTREEITEM>(SendMessageW(tree_, TVM_HITTEST, 0, reinterpret_cast<LPARAM>(&hit)));
         if (item != nullptr && (hit.flags & TVHT_ONITEM) != 0)
-            PostMessageW(window_, kMsgNodeClick, 0, reinterpret_cast<LPARAM>(item));
+            PostMessageW(hwnd_, kMsgNodeClick, 0, reinterpret_cast<LPARAM>(item));
         return 0;
     }
     default:
@@ -284,17 +260,15 @@ void OvaroFolderTreeView::OnNodeClickPosted(HTREEITEM item) {
 
 void OvaroFolderTreeView::LoadPictures() {
     if (!parts_ || tree_ == nullptr) return;
-    const Strip wanted = StripFor(GetDpiForWindow(window_));
+    const Strip wanted = StripFor(WindowDpi(hwnd_));
     const HINSTANCE module = GetModuleHandleW(nullptr);
     // A program built without the pictures shows the tree without them.
     for (const Strip strip : {wanted, StripFor(96)}) {
-        const auto bitmap = static_cast<HBITMAP>(
-            LoadImageW(module, MAKEINTRESOURCEW(strip.id), IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION));
-        if (bitmap == nullptr) continue;
+        const OwnedBitmap bitmap(static_cast<HBITMAP>(
+            LoadImageW(module, MAKEINTRESOURCEW(strip.id), IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION)));
+        if (!bitmap) continue;
         OwnedImageList list(ImageList_Create(strip.size, strip.size, ILC_COLOR24 | ILC_MASK, folders::kPictureCount, 0));
-        const bool added = list && ImageList_AddMasked(list.get(), bitmap, RGB(192, 192, 192)) >= 0;
-        DeleteObject(bitmap);
-        if (!added) continue;
+        if (!list || ImageList_AddMasked(list.get(), bitmap.get(), RGB(192, 192, 192)) < 0) continue;
         SendMessageW(tree_, TVM_SETIMAGELIST, TVSIL_NORMAL, reinterpret_cast<LPARAM>(list.get()));
         parts_->pictures = std::move(list);  // the tree does not own its image list
         return;

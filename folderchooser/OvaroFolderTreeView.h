@@ -14,10 +14,11 @@
 
 #include "FolderTreeLogic.h"
 #include "FolderTreePorts.h"
+#include "WindowBase.h"
 
 namespace ovaro {
 
-class OvaroFolderTreeView {
+class OvaroFolderTreeView final : public WindowBase {
 public:
     // Replacements for the platform's sources, for tests; null members mean the real ones.
     // The objects must outlive the control.
@@ -33,12 +34,10 @@ public:
     static std::unique_ptr<OvaroFolderTreeView> Create(HWND parent, int id, const RECT& rcPixels);
     static std::unique_ptr<OvaroFolderTreeView> Create(HWND parent, int id, const RECT& rcPixels,
                                                        const Sources& sources);
-    ~OvaroFolderTreeView();
-    OvaroFolderTreeView(const OvaroFolderTreeView&) = delete;
-    OvaroFolderTreeView& operator=(const OvaroFolderTreeView&) = delete;
+    ~OvaroFolderTreeView() override;
 
-    HWND Window() const { return window_; }       // the control; size it, the tree follows
-    HWND TreeWindow() const { return tree_; }     // the SysTreeView32 inside
+    // Window() is the control; size it, the tree follows.
+    HWND TreeWindow() const { return tree_; }  // the SysTreeView32 inside
 
     // Path (write): walks the tree along newPath and selects the deepest node found.
     void SetPath(std::wstring_view newPath);
@@ -56,8 +55,8 @@ public:
 
 private:
     OvaroFolderTreeView() = default;
-    static LRESULT CALLBACK WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
-    LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
+    LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
+    void OnDestroyed() override { tree_ = nullptr; }
     bool OnCreate();
     void OnSize(int width, int height);
     LRESULT OnNotify(const NMHDR& header);
@@ -66,7 +65,6 @@ private:
 
     struct Parts;
     std::unique_ptr<Parts> parts_;
-    HWND window_ = nullptr;
     HWND tree_ = nullptr;
 };
 

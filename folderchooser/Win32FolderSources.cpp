@@ -2,6 +2,7 @@
 
 #include <vector>
 
+#include "OwnedHandle.h"
 #include "ProgramIdentity.h"
 #include "SystemErrorText.h"
 
@@ -68,6 +69,8 @@ std::wstring ListingForm(std::wstring_view folder) {
 
 namespace {
 
+using OwnedFind = Owned<HANDLE, &FindClose>;
+
 bool IsAbsolute(std::wstring_view folder) {
     const bool drive = folder.size() >= 3 && folder[1] == L':' && folder[2] == L'\\';
     const bool unc = folder.starts_with(L"\\\\");
@@ -86,24 +89,24 @@ FolderListing Win32FolderLister::List(std::wstring_view folder) {
     }
     const std::wstring pattern = ListingForm(folder) + L"*";
     WIN32_FIND_DATAW data{};
-    HANDLE find = FindFirstFileExW(pattern.c_str(), FindExInfoBasic, &data, FindExSearchLimitToDirectories, nullptr,
-                                   FIND_FIRST_EX_LARGE_FETCH);
-    if (find == INVALID_HANDLE_VALUE) {
+    const HANDLE first = FindFirstFileExW(pattern.c_str(), FindExInfoBasic, &data, FindExSearchLimitToDirectories,
+                                          nullptr, FIND_FIRST_EX_LARGE_FETCH);
+    if (first == INVALID_HANDLE_VALUE) {
         const DWORD error = GetLastError();
         // An empty folder (or root) has nothing to find: that is no failure.
         if (error == ERROR_FILE_NOT_FOUND || error == ERROR_NO_MORE_FILES) return out;
         out.failure = ListFailure{IsDriveNotAvailable(error, folder), SystemErrorText(error)};
         return out;
     }
+    const OwnedFind find(first);  // closed also when adding a name throws
     do {
         // The directories-only flag is a hint the file system may ignore.
         if ((data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0) continue;
         const std::wstring_view name(data.cFileName);
         if (name == L"." || name == L"..") continue;
         out.subFolders.push_back(std::wstring(folder) + std::wstring(name));
-    } while (FindNextFileW(find, &data));
+    } while (FindNextFileW(find.get(), &data));
     const DWORD error = GetLastError();
-    FindClose(find);
     if (error != ERROR_NO_MORE_FILES) {
         // A listing that broke off is not trusted in part: the node stays unread and is
         // read again at its next occasion.
@@ -116,8 +119,8 @@ FolderListing Win32FolderLister::List(std::wstring_view folder) {
 void Win32MessageSink::Show(std::wstring_view text, MessageStyle style) {
     const std::wstring copy(text);
     const HWND owner = owner_ != nullptr ? GetAncestor(owner_, GA_ROOT) : nullptr;
-    const UINT icon = style == MessageStyle::Critical ? MB_ICONERROR : 0;
-    MessageBoxW(owner, copy.c_str(), std::wstring(kProgramTitle).c_str(), MB_OK | icon);
+    // The style's numbers are the platform's own.
+    MessageBoxW(owner, copy.c_str(), std::wstring(kProgramTitle).c_str(), static_cast<UINT>(style));
 }
 
 std::wstring Win32LowerCase(std::wstring_view text) {

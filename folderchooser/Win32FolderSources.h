@@ -25,8 +25,9 @@ public:
 // problem with that one folder.
 bool IsDriveNotAvailable(DWORD error, std::wstring_view folder);
 
-// The form of folder (ending in "\") to hand to the file functions: the \\?\ form when
-// the search pattern folder + "*" would not fit MAX_PATH, otherwise unchanged.
+// The form of folder (ending in "\") to hand to the file functions: always the \\?\ form
+// (\\?\UNC\ for a network path), so that neither MAX_PATH nor the trimming of trailing
+// blanks and dots applies; a folder already in that form stays unchanged.
 std::wstring ListingForm(std::wstring_view folder);
 
 // Message boxes with the program title, owned by the top-level window of owner.

@@ -7,10 +7,11 @@ RECT TwipsToPixels(int left, int top, int width, int height, UINT dpi) {
             TwipsToPixels(top + height, dpi)};
 }
 
-HFONT CreateDialogFont(UINT dpi, int pixelHeight) {
+OwnedFont CreateDialogFont(UINT dpi, int pixelHeight) {
     if (pixelHeight == 0) pixelHeight = MulDiv(kDialogFontPoints, static_cast<int>(dpi), 72);
-    return CreateFontW(-pixelHeight, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
-                       CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE, L"MS Shell Dlg");
+    return OwnedFont(CreateFontW(-pixelHeight, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
+                                 OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE,
+                                 L"MS Shell Dlg"));
 }
 
 void SetClientSize(HWND window, int width, int height) {

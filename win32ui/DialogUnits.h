@@ -4,6 +4,8 @@
 
 #include <windows.h>
 
+#include "GdiObjects.h"
+
 namespace ovaro {
 
 inline constexpr int kDialogFontPoints = 8;  // the layouts were made for the classic 8-point dialog font
@@ -15,7 +17,7 @@ inline int TwipsToPixels(int twips, UINT dpi) { return MulDiv(twips, static_cast
 RECT TwipsToPixels(int left, int top, int width, int height, UINT dpi);
 
 // The platform's classic dialog face; pixelHeight 0 means 8 points at `dpi`.
-HFONT CreateDialogFont(UINT dpi, int pixelHeight = 0);
+OwnedFont CreateDialogFont(UINT dpi, int pixelHeight = 0);
 
 // Sizes the window so that its client area is exactly width × height pixels. The
 // frame is measured, not computed, so this holds whatever the title bar's size.

@@ -1,13 +1,10 @@
 #pragma once
-// What a plain top-level window needs to behave like a dialog: its window class, and
-// the focus handling the platform's dialog keys (IsDialogMessage) rely on.
+// What a plain top-level window needs to behave like a dialog: the focus handling the
+// platform's dialog keys (IsDialogMessage) rely on.
 
 #include <windows.h>
 
 namespace ovaro {
-
-// Registers the class once per process; the icon is the program icon (resource 1) or none.
-bool RegisterDialogWindowClass(HINSTANCE instance, const wchar_t* name, WNDPROC procedure, bool withProgramIcon);
 
 // Keeps the focused control across deactivation and serves WM_NEXTDLGCTL, which the
 // dialog manager sends when an access key or Tab moves the focus.

@@ -23,15 +23,15 @@ TEST(PixelArt, ReadsThePaletteAndTheDrawingOfTheAskedSize) {
       "kkk\n"
       "k.k\n"
       "kkk\n";
-  const auto two = ovaro::art::parseDrawing(text, 2, "t");
+  const auto two = ovaro::art::ParseDrawing(text, 2, "t");
   ASSERT_EQ(two.size, 2);
-  EXPECT_EQ(two.at(0, 0).a, 255);
-  EXPECT_EQ(two.at(1, 0).a, 0);
-  EXPECT_EQ(two.at(1, 1).r, 0x80);
-  EXPECT_EQ(two.at(1, 1).a, 0x40);
-  const auto three = ovaro::art::parseDrawing(text, 3, "t");
-  EXPECT_EQ(three.at(1, 1).a, 0);
-  EXPECT_EQ(three.at(2, 2).a, 255);
+  EXPECT_EQ(two.At(0, 0).a, 255);
+  EXPECT_EQ(two.At(1, 0).a, 0);
+  EXPECT_EQ(two.At(1, 1).r, 0x80);
+  EXPECT_EQ(two.At(1, 1).a, 0x40);
+  const auto three = ovaro::art::ParseDrawing(text, 3, "t");
+  EXPECT_EQ(three.At(1, 1).a, 0);
+  EXPECT_EQ(three.At(2, 2).a, 255);
 }
 
 TEST(PixelArt, RejectsMalformedDrawings) {
@@ -51,14 +51,14 @@ TEST(PixelArt, RejectsMalformedDrawings) {
       {palette + "image 2\nk.\n.k\nz #000000\n", "palette line after the images"},
   };
   for (const auto& b : bad) {
-    EXPECT_THROW(ovaro::art::parseDrawing(b.text, 2, "t"), std::runtime_error) << b.why;
+    EXPECT_THROW(ovaro::art::ParseDrawing(b.text, 2, "t"), std::runtime_error) << b.why;
   }
 }
 
 TEST(PixelArt, KnowsTheVgaPalette) {
-  EXPECT_EQ(ovaro::art::vgaIndex({0xFF, 0xFF, 0x00, 255}), 11);
-  EXPECT_EQ(ovaro::art::vgaIndex({0x80, 0x80, 0x80, 255}), 8);
-  EXPECT_EQ(ovaro::art::vgaIndex({0xFF, 0xD2, 0x3F, 255}), -1);
+  EXPECT_EQ(ovaro::art::VgaIndex({0xFF, 0xFF, 0x00, 255}), 11);
+  EXPECT_EQ(ovaro::art::VgaIndex({0x80, 0x80, 0x80, 255}), 8);
+  EXPECT_EQ(ovaro::art::VgaIndex({0xFF, 0xD2, 0x3F, 255}), -1);
 }
 
 }  // namespace

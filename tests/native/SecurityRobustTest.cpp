@@ -39,7 +39,7 @@ std::string Code(const fs::path& file) {
 
 std::vector<fs::path> ProgramSources() {
     std::vector<fs::path> files;
-    for (const char* dir : {"app", "folderchooser"})
+    for (const char* dir : {"app", "folderchooser", "win32ui"})
         for (const auto& entry : fs::directory_iterator(fs::path(OVARO_SOURCE_DIR) / dir)) {
             const auto ext = entry.path().extension();
             if (ext == ".cpp" || ext == ".h") files.push_back(entry.path());

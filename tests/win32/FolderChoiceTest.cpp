@@ -297,5 +297,42 @@ TEST(FolderChoiceDialogAlone, LayoutFrameDefaultsAndTagAcrossUnload) {
     EXPECT_FALSE(IsWindow(hwnd));
 }
 
+TEST(FolderChoiceDialogAlone, FollowsADpiChangeToTheSystemsRectangleWithItsOwnPlacesAndFont) {
+    RecordingSink sink;
+    OvaroFolderTreeView::Sources sources;
+    sources.messages = &sink;
+    auto dialog = FolderChoiceDialog::Load(GetModuleHandleW(nullptr), sources);
+    ASSERT_NE(dialog, nullptr);
+    HWND hwnd = dialog->Window();
+    const RECT suggested{100, 50, 950, 870};
+    SendMessageW(hwnd, WM_DPICHANGED, MAKEWPARAM(144, 144), reinterpret_cast<LPARAM>(&suggested));
+    RECT frame{};
+    GetWindowRect(hwnd, &frame);
+    EXPECT_EQ(frame.left, 100);
+    EXPECT_EQ(frame.top, 50);
+    EXPECT_EQ(frame.right, 950);
+    EXPECT_EQ(frame.bottom, 870);
+    // At 144 DPI ten twips make one pixel, rounded to the nearest.
+    auto expectAt = [&](HWND control, LONG left, LONG top, LONG right, LONG bottom) {
+        RECT r{};
+        GetWindowRect(control, &r);
+        MapWindowPoints(nullptr, hwnd, reinterpret_cast<POINT*>(&r), 2);
+        EXPECT_EQ(r.left, left);
+        EXPECT_EQ(r.top, top);
+        EXPECT_EQ(r.right, right);
+        EXPECT_EQ(r.bottom, bottom);
+    };
+    expectAt(GetDlgItem(hwnd, FolderChoiceDialog::kTreeId), 6, 12, 415, 517);
+    expectAt(GetDlgItem(hwnd, IDOK), 432, 462, 541, 499);
+    expectAt(GetDlgItem(hwnd, IDCANCEL), 432, 396, 541, 433);
+    // The 8-point dialog font at 144 DPI: 16 pixels.
+    for (HWND control : {GetDlgItem(hwnd, FolderChoiceDialog::kTreeId), GetDlgItem(hwnd, IDOK),
+                         GetDlgItem(hwnd, IDCANCEL)}) {
+        LOGFONTW font{};
+        ASSERT_NE(GetObjectW(reinterpret_cast<HFONT>(SendMessageW(control, WM_GETFONT, 0, 0)), sizeof font, &font), 0);
+        EXPECT_EQ(font.lfHeight, -16);
+    }
+}
+
 }  // namespace
 }  // namespace ovaro

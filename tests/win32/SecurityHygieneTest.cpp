@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 #include "RegistrySettingsStore.h"
 #include "TestSupport.h"
@@ -53,6 +54,42 @@ TEST(ExeHygiene, ManifestAsksForNoElevation) {
     EXPECT_EQ(manifest.find("requireAdministrator"), std::string::npos);
     EXPECT_EQ(manifest.find("highestAvailable"), std::string::npos);
     EXPECT_EQ(manifest.find("uiAccess=\"true\""), std::string::npos);
+}
+
+TEST(ExeHygiene, VersionRecordAndManifestCarryTheNamesAndTheOneVersion) {
+    const std::wstring path = ExePath();
+    DWORD ignored = 0;
+    std::vector<BYTE> record(GetFileVersionInfoSizeW(path.c_str(), &ignored));
+    ASSERT_FALSE(record.empty()) << GetLastError();
+    ASSERT_TRUE(GetFileVersionInfoW(path.c_str(), 0, static_cast<DWORD>(record.size()), record.data()));
+    auto value = [&](const wchar_t* name) {
+        void* text = nullptr;
+        UINT length = 0;
+        const std::wstring key = std::wstring(L"\\StringFileInfo\\040904B0\\") + name;
+        if (!VerQueryValueW(record.data(), key.c_str(), &text, &length) || length == 0) return std::wstring(L"<none>");
+        return std::wstring(static_cast<const wchar_t*>(text));
+    };
+    EXPECT_EQ(value(L"ProductName"), L"Tool zum Festlegen von Ovaro-Ordnern");
+    EXPECT_EQ(value(L"FileVersion"), L"1.01");
+    EXPECT_EQ(value(L"ProductVersion"), L"1.01");
+    EXPECT_EQ(value(L"InternalName"), L"ZomaOvaroOrdnerSetzen");
+    EXPECT_EQ(value(L"OriginalFilename"), L"ZomaOvaroOrdnerSetzen.exe");
+    VS_FIXEDFILEINFO* fixed = nullptr;
+    UINT length = 0;
+    ASSERT_TRUE(VerQueryValueW(record.data(), L"\\", reinterpret_cast<void**>(&fixed), &length));
+    EXPECT_EQ(fixed->dwFileVersionMS, 0x00010001u);  // 1.1: the numbers of "1.01"
+    EXPECT_EQ(fixed->dwFileVersionLS, 0u);
+    EXPECT_EQ(fixed->dwProductVersionMS, 0x00010001u);
+
+    HMODULE exe = LoadLibraryExW(path.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
+    ASSERT_NE(exe, nullptr) << GetLastError();
+    HRSRC found = FindResourceW(exe, MAKEINTRESOURCEW(1), MAKEINTRESOURCEW(24));  // RT_MANIFEST
+    ASSERT_NE(found, nullptr);
+    const std::string manifest(static_cast<const char*>(LockResource(LoadResource(exe, found))),
+                               SizeofResource(exe, found));
+    FreeLibrary(exe);
+    EXPECT_NE(manifest.find("name=\"ZomaOvaroOrdnerSetzen\" version=\"1.1.0.0\""), std::string::npos) << manifest;
+    EXPECT_NE(manifest.find("<description>Tool zum Festlegen von Ovaro-Ordnern</description>"), std::string::npos);
 }
 
 TEST(ExeHygiene, HardeningFlagsAndTheDllSearchRestrictionAreLinkedIn) {
