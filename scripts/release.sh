@@ -24,7 +24,10 @@ cmake --build "$build" -j2 --target ZomaOvaroOrdnerSetzen
 
 name=$(sed -n 's/^set(CPACK_PACKAGE_FILE_NAME "\(.*\)")$/\1/p' "$build/CPackConfig.cmake")
 rm -rf "$build/package"
-cpack --config "$build/CPackConfig.cmake" -B "$build/package" >/dev/null
+# The zip records its files' owner; CPack takes the builder's, so it packs as user 0.
+as_root=()
+[ "$(id -u)" -ne 0 ] && as_root=(unshare --map-root-user)
+"${as_root[@]}" cpack --config "$build/CPackConfig.cmake" -B "$build/package" >/dev/null
 rm -f "$out"/*.zip "$out/SHA256SUMS"
 cp "$build/package/$name.zip" "$out/"
 exe_sum=$(sha256sum "$build/app/ZomaOvaroOrdnerSetzen.exe" | cut -d' ' -f1)
