@@ -3,19 +3,21 @@
 # drives, runs every case and prints the table. Not a test: nothing passes or fails on time.
 #   scripts/bench.sh
 # Env: OVARO_BENCH_PICKER_LIMIT  seconds the platform picker gets per attempt (default 20)
-#      OVARO_BENCH_CASES         cases to run (default: "create expand path startup picker memory")
+#      OVARO_BENCH_CASES         cases to run (default: "create expand path startup picker memory
+#                                startup-controls soak")
+#      OVARO_BENCH_SOAK_CYCLES   uses of the folder dialog in the soak (default 1000)
 # The prefix (build/mingw/bench-wine/prefix) has no z: drive, so that the tree reads only
 # the bench drives and c:. Its drives are Linux folders made here with mkdir, which is
 # far faster than making 140,000 folders through Wine; they are kept for later runs.
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 cd "$root"
-cases=${OVARO_BENCH_CASES:-create expand path startup picker memory}
+cases=${OVARO_BENCH_CASES:-create expand path startup picker memory startup-controls soak}
 limit=${OVARO_BENCH_PICKER_LIMIT:-20}
 
 echo "== build (mingw preset)"
 cmake --preset mingw >/dev/null
-cmake --build --preset mingw -j2 --target ovaro_bench ovaro_bench_minimal ZomaOvaroOrdnerSetzen >/dev/null
+cmake --build --preset mingw -j2 --target ovaro_bench ovaro_bench_minimal ovaro_bench_controls ZomaOvaroOrdnerSetzen >/dev/null
 build="$root/build/mingw"
 
 state="$build/bench-wine"
@@ -55,12 +57,21 @@ if [ ! -f "$data/.wide.done" ]; then
   touch "$data/.wide.done"
 fi
 
+# The soak's few hundred folders: Projekt01..20, each with Jahr2010..2024.
+if [ ! -f "$data/.ssoak.done" ]; then
+  rm -rf "$data/ssoak"; mkdir -p "$data/ssoak"
+  (cd "$data/ssoak" && for p in $(seq -w 1 20); do for y in $(seq 2010 2024); do echo "Projekt$p/Jahr$y"; done; done | xargs mkdir -p)
+  touch "$data/.ssoak.done"
+fi
+
 echo "== Wine prefix ($WINEPREFIX)"
 bench_drives() {
   local drive
   for drive in s t u; do
     wine reg add 'HKLM\Software\Wine\Drives' /v "$drive:" /t REG_SZ /d hd /f >/dev/null 2>&1
   done
+  # The soak's desktop of its own is a virtual one of this size.
+  wine reg add 'HKCU\Software\Wine\Explorer\Desktops' /v OvaroSoak /t REG_SZ /d 1024x768 /f >/dev/null 2>&1
 }
 ws_prefix "$WINEPREFIX" --own --step bench_drives
 # z: (the Linux root) would make every creation read /; the bench drives replace it.
@@ -70,7 +81,8 @@ ln -sfn "$data/deep" "$WINEPREFIX/dosdevices/t:"
 ln -sfn "$data/wide" "$WINEPREFIX/dosdevices/u:"
 bin="$WINEPREFIX/drive_c/ovaro-bench"
 mkdir -p "$bin"
-cp "$build/bench/ovaro_bench.exe" "$build/bench/ovaro_bench_minimal.exe" "$build/app/ZomaOvaroOrdnerSetzen.exe" "$bin/"
+cp "$build/bench/ovaro_bench.exe" "$build/bench/ovaro_bench_minimal.exe" "$build/bench/ovaro_bench_controls.exe" \
+   "$build/app/ZomaOvaroOrdnerSetzen.exe" "$bin/"
 wineserver -p 2>/dev/null || true
 wine cmd.exe /c exit </dev/null >/dev/null 2>&1 || true
 
@@ -85,6 +97,7 @@ for c in $cases; do
     create) for n in 1000 10000 100000; do point_s "$n"; bench create "$n"; done; point_s 10000 ;;
     memory) point_s 100000; bench memory 100000; point_s 10000 ;;
     picker) bench picker "$limit" ;;
+    soak) point_s soak; bench soak "${OVARO_BENCH_SOAK_CYCLES:-1000}"; point_s 10000 ;;
     *) bench "$c" ;;
   esac
 done
@@ -97,6 +110,9 @@ awk '
   kv["case"] == "memory" {
     printf "%-16s %8s  %-40s %-28s %s\n", "memory", kv["n"], kv["bytes_per_node"] " B/node beyond the tree view",
       "tree view " kv["tree_bytes_per_node"] " B/node", "target " kv["target"]; next }
+  kv["case"] == "soak" {
+    printf "%-16s %8s  %-40s %-28s %s\n", "soak", kv["n"], "growth from use 50: handles " kv["handles"] ", GDI " kv["gdi"] ", USER " kv["user"],
+      "windows " kv["windows"] ", private " kv["private_bytes"] " B, heap " kv["heap_bytes"] " B", "target " kv["target"]; next }
   kv["case"] == "exe-size" { printf "%-16s %8s  %-40s %-28s %s\n", "exe size", "", kv["bytes"] " bytes", "", "target " kv["target"]; next }
   kv["case"] ~ /^picker/ {
     peer = kv["peer_ms"] != "" ? kv["peer_ms"] " ms [" kv["peer_min_ms"] ".." kv["peer_max_ms"] "]" : kv["peer"]
