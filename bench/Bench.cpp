@@ -26,6 +26,7 @@
 
 #include "FolderChoiceDialog.h"
 #include "MainWindow.h"
+#include "MessageLoop.h"
 #include "OvaroFolderTreeView.h"
 #include "RegistrySettingsStore.h"
 #include "Win32FolderSources.h"
