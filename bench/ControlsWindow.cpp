@@ -28,7 +28,8 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
     InitCommonControlsEx(&controls);
     const wchar_t* className = L"OvaroBenchControls";
     // The main window's class make-up: program icon, dialog background, arrow cursor.
-    WNDCLASSEXW wc{sizeof wc};
+    WNDCLASSEXW wc{};
+    wc.cbSize = sizeof wc;
     wc.lpfnWndProc = WindowProc;
     wc.hInstance = instance;
     wc.hIcon = static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(1), IMAGE_ICON, GetSystemMetrics(SM_CXICON),
