@@ -5,6 +5,8 @@
 
 #include "FolderChoiceDialog.h"
 #include "MainWindow.h"
+#include "OneCopyPerUser.h"
+#include "ProgramInfo.h"
 #include "RegistrySettingsStore.h"
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
@@ -13,6 +15,14 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
     SetErrorMode(SEM_FAILCRITICALERRORS);
     // DLLs come from the system folder only, never from the download folder the exe sits in.
     SetDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32);
+
+    // Two copies would overwrite each other's saves without a word: a second start of
+    // the same user brings the running copy forward and ends.
+    ovaro::OneCopyPerUser copy(ovaro::kInternalName);
+    if (!copy.First()) {
+        if (HWND running = copy.RunningWindow(std::chrono::seconds(10))) ovaro::BringToFront(running);
+        return 0;
+    }
 
     INITCOMMONCONTROLSEX controls{};
     controls.dwSize = sizeof controls;
@@ -24,6 +34,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
     hooks.folderChoice = ovaro::DefaultFolderChoice(instance);
     auto window = ovaro::MainWindow::Create(instance, store, std::move(hooks));
     if (!window) return 1;
+    copy.Publish(window->Window());
     window->Show(showCommand);
     return ovaro::RunMessageLoop(window->Window());
 }

@@ -8,8 +8,11 @@ namespace {
 
 constexpr int kDialogWidthTwips = 5556;
 constexpr int kDialogHeightTwips = 5304;
-// Resizable, with close, minimise and maximise boxes; resizing moves nothing.
-constexpr DWORD kStyle = WS_OVERLAPPEDWINDOW;
+// Resizable, with close, minimise and maximise boxes; resizing moves nothing. A popup,
+// as dialogs are: when an owned popup hides, the system hands activation to its owner
+// rather than to whichever window is next in the stacking order.
+constexpr DWORD kStyle = WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_THICKFRAME | WS_MINIMIZEBOX | WS_MAXIMIZEBOX;
+constexpr DWORD kExStyle = WS_EX_CONTROLPARENT | WS_EX_DLGMODALFRAME;
 
 struct ButtonSpec {
     int id;
@@ -39,9 +42,12 @@ std::unique_ptr<FolderChoiceDialog> FolderChoiceDialog::Load(HINSTANCE instance,
 bool FolderChoiceDialog::Create(HINSTANCE instance, const OvaroFolderTreeView::Sources& sources) {
     if (!RegisterDialogWindowClass(instance, kClassName, WindowProc, false)) return false;
     owner_ = GetActiveWindow();
+    // The owner takes no input from here on: the tree reads the drives while it loads and
+    // may tell about them, and nothing the user does in the owner may act meanwhile.
+    DisableOwner();
     // WS_EX_DLGMODALFRAME with no class icon: the dialog shows no icon.
-    hwnd_ = CreateWindowExW(WS_EX_CONTROLPARENT | WS_EX_DLGMODALFRAME, kClassName, L"Ordner wählen", kStyle,
-                            CW_USEDEFAULT, CW_USEDEFAULT, 100, 100, owner_, nullptr, instance, this);
+    hwnd_ = CreateWindowExW(kExStyle, kClassName, L"Ordner wählen", kStyle, CW_USEDEFAULT, CW_USEDEFAULT, 100, 100,
+                            owner_, nullptr, instance, this);
     if (hwnd_ == nullptr) return false;
     const UINT dpi = GetDpiForWindow(hwnd_) == 0 ? 96 : GetDpiForWindow(hwnd_);
     SetClientSize(hwnd_, TwipsToPixels(kDialogWidthTwips, dpi), TwipsToPixels(kDialogHeightTwips, dpi));
@@ -62,6 +68,7 @@ bool FolderChoiceDialog::Create(HINSTANCE instance, const OvaroFolderTreeView::S
 
 FolderChoiceDialog::~FolderChoiceDialog() {
     Unload();
+    EnableOwner();  // also when the window could not be made
     if (font_ != nullptr) DeleteObject(font_);
 }
 
@@ -70,8 +77,29 @@ void FolderChoiceDialog::Unload() {
     Form_QueryUnload();
     tree_.reset();
     HWND hwnd = hwnd_;
+    EnableOwner();  // before the window goes, so activation returns to the owner
     DestroyWindow(hwnd);
     hwnd_ = nullptr;
+}
+
+void FolderChoiceDialog::DisableOwner() {
+    // Like the platform's modal dialogs: an owner that was disabled already is left so.
+    if (owner_ != nullptr && IsWindow(owner_) && IsWindowEnabled(owner_)) {
+        EnableWindow(owner_, FALSE);
+        ownerDisabled_ = true;
+    }
+}
+
+void FolderChoiceDialog::EnableOwner() {
+    if (ownerDisabled_ && owner_ != nullptr && IsWindow(owner_)) EnableWindow(owner_, TRUE);
+    ownerDisabled_ = false;
+}
+
+void FolderChoiceDialog::Hide() {
+    // The owner first: hiding the active window hands activation to its owner only when
+    // the owner can take it; otherwise another program's window comes to the front.
+    EnableOwner();
+    ShowWindow(hwnd_, SW_HIDE);
 }
 
 void FolderChoiceDialog::SetPath(const std::wstring& path) {
@@ -84,7 +112,7 @@ void FolderChoiceDialog::ShowModal() {
     if (hwnd_ == nullptr) return;
     HWND owner = owner_ != nullptr && IsWindow(owner_) ? owner_ : nullptr;
     CenterWindow(hwnd_, owner);
-    if (owner != nullptr) EnableWindow(owner, FALSE);
+    DisableOwner();  // again, when shown once more after a button hid it
     ShowWindow(hwnd_, SW_SHOWNORMAL);
     UpdateWindow(hwnd_);
     SetForegroundWindow(hwnd_);
@@ -102,20 +130,20 @@ void FolderChoiceDialog::ShowModal() {
         TranslateMessage(&msg);
         DispatchMessageW(&msg);
     }
-    if (owner != nullptr && IsWindow(owner)) {
-        EnableWindow(owner, TRUE);
-        SetActiveWindow(owner);
-    }
+    EnableOwner();  // the loop also ends when the program is asked to quit
 }
 
 void FolderChoiceDialog::btnOK_Click() {
+    // A folder reached with the arrow keys and confirmed at once counts as clicked, as
+    // it would once it rested.
+    if (tree_) tree_->CommitKeyboardSelection();
     tag_ = L"OK";
-    ShowWindow(hwnd_, SW_HIDE);
+    Hide();
 }
 
 void FolderChoiceDialog::btnAbbrechen_Click() {
     tag_.clear();
-    ShowWindow(hwnd_, SW_HIDE);
+    Hide();
 }
 
 void FolderChoiceDialog::Form_QueryUnload() { tag_.clear(); }
@@ -149,7 +177,7 @@ LRESULT FolderChoiceDialog::HandleMessage(UINT message, WPARAM wParam, LPARAM lP
         case WM_CLOSE:
             // Close box, system menu, Alt+F4: the dialog unloads, whatever the reason.
             Form_QueryUnload();
-            if (owner_ != nullptr && IsWindow(owner_)) EnableWindow(owner_, TRUE);  // before the owner loses activation
+            EnableOwner();  // before the owner loses activation
             tree_.reset();
             DestroyWindow(hwnd_);
             return 0;
@@ -157,6 +185,16 @@ LRESULT FolderChoiceDialog::HandleMessage(UINT message, WPARAM wParam, LPARAM lP
         case WM_NEXTDLGCTL:
             focus_.Handle(hwnd_, message, wParam, lParam);
             return 0;
+        case WM_GETMINMAXINFO: {
+            // Never smaller than designed, where OK and Abbrechen would be cut off; the
+            // frame is that of this window's DPI. Enlarging and maximising are unlimited.
+            const UINT dpi = GetDpiForWindow(hwnd_) == 0 ? 96 : GetDpiForWindow(hwnd_);
+            RECT frame{0, 0, TwipsToPixels(kDialogWidthTwips, dpi), TwipsToPixels(kDialogHeightTwips, dpi)};
+            AdjustWindowRectExForDpi(&frame, kStyle, FALSE, kExStyle, dpi);
+            auto* info = reinterpret_cast<MINMAXINFO*>(lParam);
+            info->ptMinTrackSize = {frame.right - frame.left, frame.bottom - frame.top};
+            return 0;
+        }
         default:
             return DefWindowProcW(hwnd_, message, wParam, lParam);
     }
