@@ -62,13 +62,46 @@ HWND OneCopyPerUser::RunningWindow(std::chrono::milliseconds limit) const {
     }
 }
 
+namespace {
+
+// The window of the running copy that takes input: the main window, or, while a dialog or
+// a message box holds it disabled, the enabled window shown over it. Null while none shows.
+HWND InputWindowOf(HWND mainWindow) {
+    if (IsWindowEnabled(mainWindow)) return mainWindow;
+    struct Search {
+        HWND main;
+        HWND found;
+    } search{mainWindow, nullptr};
+    EnumThreadWindows(
+        GetWindowThreadProcessId(mainWindow, nullptr),
+        [](HWND window, LPARAM param) -> BOOL {
+            auto* s = reinterpret_cast<Search*>(param);
+            if (!IsWindowVisible(window) || !IsWindowEnabled(window)) return TRUE;
+            for (HWND owner = GetWindow(window, GW_OWNER); owner != nullptr; owner = GetWindow(owner, GW_OWNER)) {
+                if (owner == s->main) {
+                    s->found = window;
+                    return FALSE;
+                }
+            }
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+}  // namespace
+
 void BringToFront(HWND mainWindow) {
+    // Asynchronously, so a copy that hangs cannot hang this one.
     if (IsIconic(mainWindow)) ShowWindowAsync(mainWindow, SW_RESTORE);
-    // The running copy may be waiting in a dialog or a message box: that is what the
-    // user has to see, and it is the window that takes input.
-    HWND popup = GetLastActivePopup(mainWindow);
-    if (popup == nullptr || !IsWindowVisible(popup)) popup = mainWindow;
-    SetForegroundWindow(popup);
+    // Popups hidden with a minimised window show again only once it is restored: wait a
+    // little for the window that takes input to show.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(2);
+    HWND target = nullptr;
+    while ((IsIconic(mainWindow) || (target = InputWindowOf(mainWindow)) == nullptr) &&
+           std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    SetForegroundWindow(target != nullptr ? target : mainWindow);
 }
 
 }  // namespace ovaro

@@ -39,8 +39,8 @@ private:
 // "Local\<base>-<SID of the current user>"; empty when the SID cannot be had.
 std::wstring PerUserObjectName(std::wstring_view base);
 
-// Brings the window, or the popup the user last used in it (a dialog or a message box),
-// to the front; a minimised window is restored first.
+// Brings the window to the front, or the dialog or message box that holds it disabled;
+// a minimised window is restored first.
 void BringToFront(HWND mainWindow);
 
 }  // namespace ovaro

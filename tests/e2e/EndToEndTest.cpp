@@ -411,12 +411,14 @@ TEST_F(EndToEnd, ASecondStartBringsTheRunningCopyToTheFrontAndEnds) {
     EXPECT_EQ(RunAnotherCopy(), 0);
     EXPECT_TRUE(Eventually([&] { return !IsIconic(Main()) && GetForegroundWindow() == Main(); }, 5s));
 
-    // With the dialog open, the dialog is what comes to the front.
+    // With the dialog open, the dialog is what comes to the front, also from minimised.
     HWND dialog = OpenDialog(0);
     ASSERT_NE(dialog, nullptr);
+    ShowWindow(Main(), SW_MINIMIZE);
+    ASSERT_TRUE(Eventually([&] { return IsIconic(Main()) != FALSE; }));
     Activate(other.Window());
     EXPECT_EQ(RunAnotherCopy(), 0);
-    EXPECT_TRUE(Eventually([&] { return GetForegroundWindow() == dialog; }, 5s));
+    EXPECT_TRUE(Eventually([&] { return !IsIconic(Main()) && GetForegroundWindow() == dialog; }, 5s));
     PressKey(VK_ESCAPE);
     EXPECT_TRUE(program->WaitUntilGone(dialog));
     EXPECT_EQ(program->CountWindows(kMainCaption), 1u);

@@ -419,8 +419,10 @@ TEST(FolderTreeViewProtectedFolders, HiddenAndSystemTogetherAreLeftOutEitherAlon
         const std::wstring path = base + L"\\" + name;
         CreateDirectoryW(path.c_str(), nullptr);
         ASSERT_TRUE(SetFileAttributesW(path.c_str(), attributes)) << GetLastError();
-        ASSERT_EQ(GetFileAttributesW(path.c_str()) & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM),
-                  attributes & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM));
+        // Wine keeps these attributes in an extended attribute of the folder.
+        if ((GetFileAttributesW(path.c_str()) & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM)) !=
+            (attributes & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM)))
+            GTEST_SKIP() << "the file system here keeps no folder attributes";
     }
 
     const HWND host = MakeHost(WS_POPUP);
