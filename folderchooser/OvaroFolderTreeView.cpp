@@ -50,8 +50,8 @@ bool IsNavigationKey(WPARAM key) {
 // the first navigation key then selects the root, as the user's own selection.
 // Right and Enter act on the selected node, so a selection waiting to rest counts first
 // (Right then opens the folders that reading found). Numpad * would open every level
-// below the node, reading one level ahead at each: on a large drive or through a link
-// back up that never ends, so it opens the one node, as Right does.
+// below the node, reading one level ahead at each, which takes minutes on a large drive
+// and never ends through a link back up; it opens the one node, as Right does.
 // Subclassed by replacing the window procedure (the original kept in GWLP_USERDATA), not
 // with SetWindowSubclass: under Wine that looks up a window property on every message,
 // a server round trip, which made each node insert several times dearer.
