@@ -6,6 +6,8 @@
 #include "FolderChoiceDialog.h"
 #include "MainWindow.h"
 #include "MessageLoop.h"
+#include "OneCopyPerUser.h"
+#include "ProgramIdentity.h"
 #include "RegistrySettingsStore.h"
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
@@ -14,6 +16,14 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
     SetErrorMode(SEM_FAILCRITICALERRORS);
     // DLLs come from the system folder only, never from the download folder the exe sits in.
     SetDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32);
+
+    // Two copies would overwrite each other's saves without a word: a second start of
+    // the same user brings the running copy forward and ends.
+    ovaro::OneCopyPerUser copy(ovaro::kInternalName);
+    if (!copy.First()) {
+        if (HWND running = copy.RunningWindow(std::chrono::seconds(10))) ovaro::BringToFront(running);
+        return 0;
+    }
 
     INITCOMMONCONTROLSEX controls{};
     controls.dwSize = sizeof controls;
@@ -25,6 +35,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
     hooks.folderChoice = ovaro::DefaultFolderChoice(instance);
     auto window = ovaro::MainWindow::Create(instance, store, std::move(hooks));
     if (!window) return 1;
+    copy.Publish(window->Window());
     window->Show(showCommand);
     return ovaro::RunMessageLoop(window->Window());
 }

@@ -8,8 +8,11 @@ namespace {
 
 constexpr int kDialogWidthTwips = 5556;
 constexpr int kDialogHeightTwips = 5304;
-// Resizable, with close, minimise and maximise boxes; resizing moves nothing.
-constexpr DWORD kStyle = WS_OVERLAPPEDWINDOW;
+// Resizable, with close, minimise and maximise boxes; resizing moves nothing. A popup,
+// as dialogs are: when an owned popup hides, the system hands activation to its owner
+// rather than to whichever window is next in the stacking order.
+constexpr DWORD kStyle = WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_THICKFRAME | WS_MINIMIZEBOX | WS_MAXIMIZEBOX;
+constexpr DWORD kExStyle = WS_EX_CONTROLPARENT | WS_EX_DLGMODALFRAME;
 
 struct TreePlace {
     int left, top, width, height;
@@ -44,8 +47,11 @@ std::unique_ptr<FolderChoiceDialog> FolderChoiceDialog::Load(HINSTANCE instance,
 bool FolderChoiceDialog::Create(HINSTANCE instance, const OvaroFolderTreeView::Sources& sources) {
     if (!RegisterWindowClass(instance, {kClassName})) return false;
     owner_ = GetActiveWindow();
+    // The owner takes no input from here on: the tree reads the drives while it loads and
+    // may tell about them, and nothing the user does in the owner may act meanwhile.
+    DisableOwner();
     // WS_EX_DLGMODALFRAME with no class icon: the dialog shows no icon.
-    if (MakeWindow(WS_EX_CONTROLPARENT | WS_EX_DLGMODALFRAME, kClassName, L"Ordner wählen", kStyle, CW_USEDEFAULT,
+    if (MakeWindow(kExStyle, kClassName, L"Ordner wählen", kStyle, CW_USEDEFAULT,
                    CW_USEDEFAULT, 100, 100, owner_, nullptr, instance) == nullptr)
         return false;
     const UINT dpi = WindowDpi(hwnd_);
@@ -87,15 +93,39 @@ void FolderChoiceDialog::PlaceControls(UINT dpi) {
     font_ = std::move(font);  // the old font goes once no control shows it
 }
 
-FolderChoiceDialog::~FolderChoiceDialog() { Unload(); }
+FolderChoiceDialog::~FolderChoiceDialog() {
+    Unload();
+    EnableOwner();  // also when the window could not be made
+}
 
 void FolderChoiceDialog::Unload() {
     if (hwnd_ == nullptr) return;
     Form_QueryUnload();
     tree_.reset();
     HWND hwnd = hwnd_;
+    EnableOwner();  // before the window goes, so activation returns to the owner
     DestroyWindow(hwnd);
     hwnd_ = nullptr;
+}
+
+void FolderChoiceDialog::DisableOwner() {
+    // Like the platform's modal dialogs: an owner that was disabled already is left so.
+    if (owner_ != nullptr && IsWindow(owner_) && IsWindowEnabled(owner_)) {
+        EnableWindow(owner_, FALSE);
+        ownerDisabled_ = true;
+    }
+}
+
+void FolderChoiceDialog::EnableOwner() {
+    if (ownerDisabled_ && owner_ != nullptr && IsWindow(owner_)) EnableWindow(owner_, TRUE);
+    ownerDisabled_ = false;
+}
+
+void FolderChoiceDialog::Hide() {
+    // The owner first: hiding the active window hands activation to its owner only when
+    // the owner can take it; otherwise another program's window comes to the front.
+    EnableOwner();
+    ShowWindow(hwnd_, SW_HIDE);
 }
 
 void FolderChoiceDialog::SetPath(const std::wstring& path) {
@@ -108,7 +138,7 @@ void FolderChoiceDialog::ShowModal() {
     if (hwnd_ == nullptr) return;
     HWND owner = owner_ != nullptr && IsWindow(owner_) ? owner_ : nullptr;
     CenterWindow(hwnd_, owner);
-    if (owner != nullptr) EnableWindow(owner, FALSE);
+    DisableOwner();  // again, when shown once more after a button hid it
     ShowWindow(hwnd_, SW_SHOWNORMAL);
     UpdateWindow(hwnd_);
     SetForegroundWindow(hwnd_);
@@ -116,20 +146,20 @@ void FolderChoiceDialog::ShowModal() {
 
     // Only the dialog takes input until it is hidden or gone.
     RunModalLoop([this] { return hwnd_; });
-    if (owner != nullptr && IsWindow(owner)) {
-        EnableWindow(owner, TRUE);
-        SetActiveWindow(owner);
-    }
+    EnableOwner();  // the loop also ends when the program is asked to quit
 }
 
 void FolderChoiceDialog::btnOK_Click() {
+    // A folder reached with the arrow keys and confirmed at once counts as clicked, as
+    // it would once it rested.
+    if (tree_) tree_->CommitKeyboardSelection();
     tag_ = L"OK";
-    ShowWindow(hwnd_, SW_HIDE);
+    Hide();
 }
 
 void FolderChoiceDialog::btnAbbrechen_Click() {
     tag_.clear();
-    ShowWindow(hwnd_, SW_HIDE);
+    Hide();
 }
 
 void FolderChoiceDialog::Form_QueryUnload() { tag_.clear(); }
@@ -147,7 +177,7 @@ LRESULT FolderChoiceDialog::HandleMessage(UINT message, WPARAM wParam, LPARAM lP
         case WM_CLOSE:
             // Close box, system menu, Alt+F4: the dialog unloads, whatever the reason.
             Form_QueryUnload();
-            if (owner_ != nullptr && IsWindow(owner_)) EnableWindow(owner_, TRUE);  // before the owner loses activation
+            EnableOwner();  // before the owner loses activation
             tree_.reset();
             DestroyWindow(hwnd_);
             return 0;
@@ -161,6 +191,16 @@ LRESULT FolderChoiceDialog::HandleMessage(UINT message, WPARAM wParam, LPARAM lP
             SetWindowPos(hwnd_, nullptr, suggested->left, suggested->top, suggested->right - suggested->left,
                          suggested->bottom - suggested->top, SWP_NOZORDER | SWP_NOACTIVATE);
             PlaceControls(HIWORD(wParam));
+            return 0;
+        }
+        case WM_GETMINMAXINFO: {
+            // Never smaller than designed, where OK and Abbrechen would be cut off; the
+            // frame is that of this window's DPI. Enlarging and maximising are unlimited.
+            const UINT dpi = WindowDpi(hwnd_);
+            RECT frame{0, 0, TwipsToPixels(kDialogWidthTwips, dpi), TwipsToPixels(kDialogHeightTwips, dpi)};
+            AdjustWindowRectExForDpi(&frame, kStyle, FALSE, kExStyle, dpi);
+            auto* info = reinterpret_cast<MINMAXINFO*>(lParam);
+            info->ptMinTrackSize = {frame.right - frame.left, frame.bottom - frame.top};
             return 0;
         }
         default:

@@ -22,8 +22,9 @@ public:
     static constexpr int kTreeId = 100;
 
     // Loads the dialog hidden: creates its window and the tree, which reads the drives
-    // at once (messages about drives may show now). The window that is active now
-    // becomes the owner: it is disabled while the dialog shows, and centres it.
+    // at once (messages about drives may show now, owned by the owner). The window that
+    // is active now becomes the owner: it is disabled from now until the dialog is hidden
+    // or unloaded, and centres it.
     static std::unique_ptr<FolderChoiceDialog> Load(HINSTANCE instance);
     static std::unique_ptr<FolderChoiceDialog> Load(HINSTANCE instance, const OvaroFolderTreeView::Sources& sources);
     // Unloads the dialog (runs the close handling once more) if it is still loaded.
@@ -48,8 +49,12 @@ private:
     void btnOK_Click();
     void btnAbbrechen_Click();
     void Form_QueryUnload();
+    void DisableOwner();
+    void EnableOwner();
+    void Hide();
 
     HWND owner_ = nullptr;
+    bool ownerDisabled_ = false;  // by this dialog, which enables it again
     DialogFocus focus_;
     OwnedFont font_;
     std::unique_ptr<OvaroFolderTreeView> tree_;

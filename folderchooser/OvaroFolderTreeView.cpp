@@ -4,6 +4,7 @@
 
 #include <array>
 #include <cstdlib>
+#include <utility>
 
 #include "GdiObjects.h"
 #include "Win32FolderSources.h"
@@ -19,9 +20,16 @@ namespace {
 
 constexpr wchar_t kClassName[] = L"OvaroFolderTreeView";
 constexpr int kTreeId = 1;
-// A node click, posted so that it runs after the tree has finished with the mouse or
-// key and the selection is final; lParam is the HTREEITEM.
+// A node click, posted so that it runs after the tree has finished with the mouse and
+// the selection is final; lParam is the HTREEITEM.
 constexpr UINT kMsgNodeClick = WM_APP + 1;
+// A selection made with the keyboard (lParam the HTREEITEM): it counts as the node click
+// once it rests, so arrowing past a drive does not read it.
+constexpr UINT kMsgKeyboardSelection = WM_APP + 2;
+// A key that acts on the selected node: a keyboard selection still waiting counts now.
+constexpr UINT kMsgCommitSelection = WM_APP + 3;
+constexpr UINT_PTR kRestTimer = 1;
+constexpr UINT kRestMilliseconds = 500;
 // TVE_EXPAND / TVE_COLLAPSE without the partial-expansion flags (TVE_ACTIONMASK).
 constexpr UINT kExpandActionMask = 0x0003;
 
@@ -40,6 +48,10 @@ bool IsNavigationKey(WPARAM key) {
 // The tree view selects its first item when it gets the focus with nothing selected.
 // A fresh tree must stay without selection (its Path is then ""), so that is undone;
 // the first navigation key then selects the root, as the user's own selection.
+// Right and Enter act on the selected node, so a selection waiting to rest counts first
+// (Right then opens the folders that reading found). Numpad * would open every level
+// below the node, reading one level ahead at each, which takes minutes on a large drive
+// and never ends through a link back up; it opens the one node, as Right does.
 // Subclassed by replacing the window procedure (the original kept in GWLP_USERDATA), not
 // with SetWindowSubclass: under Wine that looks up a window property on every message,
 // a server round trip, which made each node insert several times dearer.
@@ -52,15 +64,22 @@ LRESULT CALLBACK TreeProc(HWND tree, UINT message, WPARAM wParam, LPARAM lParam)
         if (!hadSelection && TreeView_GetSelection(tree) != nullptr) TreeView_SelectItem(tree, nullptr);
         return result;
     }
-    case WM_KEYDOWN:
-        if (TreeView_GetSelection(tree) == nullptr && IsNavigationKey(wParam)) {
+    case WM_KEYDOWN: {
+        const HTREEITEM selected = TreeView_GetSelection(tree);
+        if (selected == nullptr && (IsNavigationKey(wParam) || wParam == VK_MULTIPLY)) {
             if (const HTREEITEM root = TreeView_GetRoot(tree)) {
                 TreeView_SelectItem(tree, root);
-                PostMessageW(GetParent(tree), kMsgNodeClick, 0, reinterpret_cast<LPARAM>(root));
+                SendMessageW(GetParent(tree), kMsgKeyboardSelection, 0, reinterpret_cast<LPARAM>(root));
             }
             return 0;
         }
+        if (wParam == VK_MULTIPLY) {
+            if (TreeView_GetItemState(tree, selected, TVIS_EXPANDED) & TVIS_EXPANDED) return 0;
+            wParam = VK_RIGHT;
+        }
+        if (wParam == VK_RIGHT || wParam == VK_RETURN) SendMessageW(GetParent(tree), kMsgCommitSelection, 0, 0);
         break;
+    }
     default:
         break;
     }
@@ -180,6 +199,15 @@ LRESULT OvaroFolderTreeView::HandleMessage(UINT message, WPARAM wParam, LPARAM l
     case kMsgNodeClick:
         OnNodeClickPosted(reinterpret_cast<HTREEITEM>(lParam));
         return 0;
+    case kMsgKeyboardSelection:
+        AwaitRest(reinterpret_cast<HTREEITEM>(lParam));
+        return 0;
+    case kMsgCommitSelection:
+        CommitKeyboardSelection();
+        return 0;
+    case WM_TIMER:
+        if (wParam == kRestTimer) CommitKeyboardSelection();
+        return 0;
     default:
         break;
     }
@@ -227,11 +255,10 @@ LRESULT OvaroFolderTreeView::OnNotify(const NMHDR& header) {
         return 0;
     }
     case TVN_SELCHANGEDW: {
-        // A selection made with the keyboard counts as a click, so keyboard users see the
-        // same folders; a selection made from code (the Path walk) does not.
+        // A selection made with the keyboard counts as a click once it rests, so keyboard
+        // users see the same folders; a selection made from code (the Path walk) does not.
         const auto& nm = reinterpret_cast<const NMTREEVIEWW&>(header);
-        if (nm.action == TVC_BYKEYBOARD && nm.itemNew.hItem != nullptr)
-            PostMessageW(hwnd_, kMsgNodeClick, 0, reinterpret_cast<LPARAM>(nm.itemNew.hItem));
+        if (nm.action == TVC_BYKEYBOARD && nm.itemNew.hItem != nullptr) AwaitRest(nm.itemNew.hItem);
         return 0;
     }
     case NM_CLICK: {
@@ -242,13 +269,29 @@ LRESULT OvaroFolderTreeView::OnNotify(const NMHDR& header) {
         hit.pt = {static_cast<short>(LOWORD(pos)), static_cast<short>(HIWORD(pos))};
         ScreenToClient(tree_, &hit.pt);
         const auto item = reinterpret_cast<HTREEITEM>(SendMessageW(tree_, TVM_HITTEST, 0, reinterpret_cast<LPARAM>(&hit)));
-        if (item != nullptr && (hit.flags & TVHT_ONITEM) != 0)
+        if (item != nullptr && (hit.flags & TVHT_ONITEM) != 0) {
+            // The mouse names its node at once; a keyboard selection still waiting is void.
+            KillTimer(hwnd_, kRestTimer);
+            resting_ = nullptr;
             PostMessageW(hwnd_, kMsgNodeClick, 0, reinterpret_cast<LPARAM>(item));
+        }
         return 0;
     }
     default:
         return 0;
     }
+}
+
+void OvaroFolderTreeView::AwaitRest(HTREEITEM item) {
+    resting_ = item;
+    SetTimer(hwnd_, kRestTimer, kRestMilliseconds, nullptr);  // restarts a running one
+}
+
+void OvaroFolderTreeView::CommitKeyboardSelection() {
+    if (hwnd_ != nullptr) KillTimer(hwnd_, kRestTimer);
+    const HTREEITEM item = std::exchange(resting_, nullptr);
+    // Only the selection the user left there counts.
+    if (item != nullptr && tree_ != nullptr && TreeView_GetSelection(tree_) == item) OnNodeClickPosted(item);
 }
 
 void OvaroFolderTreeView::OnNodeClickPosted(HTREEITEM item) {

@@ -49,6 +49,9 @@ public:
     void SetzeSubNodes(HTREEITEM node, const std::wstring& pfad);
     // Folder path of a node (null: "\").
     std::wstring VollerPfad(HTREEITEM node) const;
+    // A node selected with the keyboard counts as clicked once the selection has rested
+    // for half a second; this counts a selection that is still waiting at once.
+    void CommitKeyboardSelection();
 
     // Raised with a folder path after a write of Path, a node click and a collapse.
     std::function<void(const std::wstring&)> PathChanged;
@@ -61,11 +64,13 @@ private:
     void OnSize(int width, int height);
     LRESULT OnNotify(const NMHDR& header);
     void OnNodeClickPosted(HTREEITEM item);
+    void AwaitRest(HTREEITEM item);
     void LoadPictures();
 
     struct Parts;
     std::unique_ptr<Parts> parts_;
     HWND tree_ = nullptr;
+    HTREEITEM resting_ = nullptr;  // selected with the keyboard, not yet counted as a click
 };
 
 }  // namespace ovaro

@@ -104,6 +104,12 @@ FolderListing Win32FolderLister::List(std::wstring_view folder) {
         if ((data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0) continue;
         const std::wstring_view name(data.cFileName);
         if (name == L"." || name == L"..") continue;
+        // Hidden and system together mark the platform's protected folders (recycle bin,
+        // restore points, compatibility links): not for the user, and mostly unreadable,
+        // so listing them would show a failure on every expansion. The platform's own
+        // file views leave them out by default; hidden-only or system-only folders show.
+        constexpr DWORD kProtected = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
+        if ((data.dwFileAttributes & kProtected) == kProtected) continue;
         out.subFolders.push_back(std::wstring(folder) + std::wstring(name));
     } while (FindNextFileW(find.get(), &data));
     const DWORD error = GetLastError();
@@ -116,9 +122,21 @@ FolderListing Win32FolderLister::List(std::wstring_view folder) {
     return out;
 }
 
+HWND VisibleOwner(HWND window) {
+    HWND top = window != nullptr ? GetAncestor(window, GA_ROOT) : nullptr;
+    // A dialog that is still loading is hidden: its owner is what the user sees, and a
+    // box owned by it stays above it instead of hiding behind it.
+    while (top != nullptr && !IsWindowVisible(top)) {
+        const HWND owner = GetWindow(top, GW_OWNER);
+        if (owner == nullptr) break;
+        top = GetAncestor(owner, GA_ROOT);
+    }
+    return top;
+}
+
 void Win32MessageSink::Show(std::wstring_view text, MessageStyle style) {
     const std::wstring copy(text);
-    const HWND owner = owner_ != nullptr ? GetAncestor(owner_, GA_ROOT) : nullptr;
+    const HWND owner = VisibleOwner(owner_);
     // The style's numbers are the platform's own.
     MessageBoxW(owner, copy.c_str(), std::wstring(kProgramTitle).c_str(), static_cast<UINT>(style));
 }

@@ -30,7 +30,11 @@ bool IsDriveNotAvailable(DWORD error, std::wstring_view folder);
 // blanks and dots applies; a folder already in that form stays unchanged.
 std::wstring ListingForm(std::wstring_view folder);
 
-// Message boxes with the program title, owned by the top-level window of owner.
+// The window a message about `window` belongs to: its top-level window when that shows,
+// else the nearest owner up the chain that shows (else the last one there is).
+HWND VisibleOwner(HWND window);
+
+// Message boxes with the program title, owned by the window the user sees (VisibleOwner).
 class Win32MessageSink final : public MessageSink {
 public:
     explicit Win32MessageSink(HWND owner) : owner_(owner) {}

@@ -5,6 +5,7 @@
 #include <commctrl.h>
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <memory>
 
 #include "ExpectedTexts.h"
@@ -304,6 +305,129 @@ TEST_F(EndToEnd, SessionEndWithUnsavedChangesAsksNothingAndWritesNothing) {
     EXPECT_TRUE(program->WaitForExit());
     EXPECT_EQ(program->FindWindowNow(kBoxTitle), nullptr);
     EXPECT_EQ(Stored(2), L"<missing>");
+}
+
+// While the dialog loads, the tree tells about the unreachable network drive: the main
+// window takes no click then, and the message stays in front, owned by the window shown.
+TEST_F(EndToEnd, WhileTheDialogLoadsOrShowsTheMainWindowTakesNoInputAndMessagesStayInFront) {
+    Start();
+    Click(Box(1));
+    TypeText(L"x");
+    ASSERT_TRUE(RowShows(1, L"x"));
+    Click(ChooseButton(0));
+    HWND box = WaitForBox();
+    ASSERT_NE(box, nullptr);
+    EXPECT_EQ(MessageBoxText(box).substr(0, 15), L"Auf Ordner n:\\ ");
+    EXPECT_EQ(GetWindow(box, GW_OWNER), Main());
+    EXPECT_FALSE(IsWindowEnabled(Main()));
+    // Out of the way, so the clicks below land on the main window itself.
+    SetWindowPos(box, nullptr, 0, 0, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    RECT boxRect{}, mainRect{}, overlap{};
+    GetWindowRect(box, &boxRect);
+    GetWindowRect(Main(), &mainRect);
+    ASSERT_FALSE(IntersectRect(&overlap, &boxRect, &mainRect));
+    Click(ResetButton(1));
+    Click(ChooseButton(2));
+    EXPECT_FALSE(Eventually([&] { return Text(Box(1)).empty() || program->CountWindows(kBoxTitle) > 1; }, 1s));
+    EXPECT_EQ(GetForegroundWindow(), box);
+    PostMessageW(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+    HWND dialog = WaitForDialog();
+    ASSERT_NE(dialog, nullptr);
+    EXPECT_EQ(driveMessages, 0);  // no second dialog was loading
+    EXPECT_FALSE(IsWindowEnabled(Main()));
+
+    // A message while the dialog shows belongs to the dialog.
+    RemoteTree tree(TreeOf(dialog), program->ProcessId());
+    HTREEITEM cdRom = tree.Child(tree.Root(), L"r:");
+    ASSERT_NE(cdRom, nullptr);
+    tree.ClickText(cdRom);
+    box = WaitForBox();
+    ASSERT_NE(box, nullptr);
+    EXPECT_EQ(MessageBoxText(box).substr(0, 15), L"Auf Ordner r:\\ ");
+    EXPECT_EQ(GetWindow(box, GW_OWNER), dialog);
+    PostMessageW(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+    ASSERT_TRUE(program->WaitUntilGone(box));
+    Activate(dialog);
+    PressKey(VK_ESCAPE);
+    ASSERT_TRUE(program->WaitUntilGone(dialog));
+    EXPECT_TRUE(IsWindowEnabled(Main()));
+    EXPECT_EQ(Text(Box(1)), L"x");
+    EXPECT_EQ(program->CountWindows(kDialogCaption), 0u);
+}
+
+// Another program's window lies behind the main window: it must not come to the front
+// when the dialog goes.
+TEST_F(EndToEnd, TheMainWindowIsInFrontAgainAfterOkAbbrechenAndEsc) {
+    Start();
+    OtherWindow other;
+    Activate(other.Window());
+    Activate(Main());
+    const std::function<void(HWND)> ways[] = {
+        [](HWND) { PressKey(VK_RETURN); },
+        [](HWND dialog) { Click(GetDlgItem(dialog, IDCANCEL)); },
+        [](HWND) { PressKey(VK_ESCAPE); },
+    };
+    for (int way = 0; way < 3; ++way) {
+        HWND dialog = OpenDialog(0);
+        ASSERT_NE(dialog, nullptr);
+        ways[way](dialog);
+        ASSERT_TRUE(program->WaitUntilGone(dialog));
+        EXPECT_TRUE(Eventually([&] { return GetForegroundWindow() == Main(); }, 5s)) << "way " << way;
+        Activate(Main());
+    }
+}
+
+TEST_F(EndToEnd, NumpadStarOpensTheSelectedFolderOnly) {
+    Start();
+    PressKey('D', {VK_MENU});
+    TypeText(L"c:\\e2e");
+    Click(ChooseButton(0));
+    HWND dialog = WaitForDialog();
+    ASSERT_NE(dialog, nullptr);
+    RemoteTree tree(TreeOf(dialog), program->ProcessId());
+    ASSERT_TRUE(Eventually([&] { return tree.Selected() != nullptr && tree.ItemText(tree.Selected()) == L"E2E"; }));
+    HTREEITEM e2e = tree.Selected();
+    PressKey(VK_LEFT);
+    ASSERT_TRUE(Eventually([&] { return !tree.Expanded(e2e); }));
+    PressKey(VK_MULTIPLY);
+    ASSERT_TRUE(Eventually([&] { return tree.Expanded(e2e); }));
+    HTREEITEM alpha = tree.Child(e2e, L"Alpha");
+    ASSERT_NE(alpha, nullptr);
+    EXPECT_FALSE(tree.Expanded(alpha));
+    HTREEITEM eins = tree.Child(alpha, L"Eins");
+    ASSERT_NE(eins, nullptr);
+    EXPECT_FALSE(tree.Expanded(eins));
+    EXPECT_TRUE(tree.Children(eins).empty());  // read only one level ahead of what shows
+    EXPECT_EQ(tree.Selected(), e2e);
+    PressKey(VK_ESCAPE);
+    EXPECT_TRUE(program->WaitUntilGone(dialog));
+}
+
+TEST_F(EndToEnd, ASecondStartBringsTheRunningCopyToTheFrontAndEnds) {
+    Start();
+    OtherWindow other;
+    Activate(other.Window());
+    EXPECT_EQ(RunAnotherCopy(), 0);
+    EXPECT_TRUE(Eventually([&] { return GetForegroundWindow() == Main(); }, 5s));
+
+    ShowWindow(Main(), SW_MINIMIZE);
+    ASSERT_TRUE(Eventually([&] { return IsIconic(Main()) != FALSE; }));
+    Activate(other.Window());
+    EXPECT_EQ(RunAnotherCopy(), 0);
+    EXPECT_TRUE(Eventually([&] { return !IsIconic(Main()) && GetForegroundWindow() == Main(); }, 5s));
+
+    // With the dialog open, the dialog is what comes to the front, also from minimised.
+    HWND dialog = OpenDialog(0);
+    ASSERT_NE(dialog, nullptr);
+    ShowWindow(Main(), SW_MINIMIZE);
+    ASSERT_TRUE(Eventually([&] { return IsIconic(Main()) != FALSE; }));
+    Activate(other.Window());
+    EXPECT_EQ(RunAnotherCopy(), 0);
+    EXPECT_TRUE(Eventually([&] { return !IsIconic(Main()) && GetForegroundWindow() == dialog; }, 5s));
+    PressKey(VK_ESCAPE);
+    EXPECT_TRUE(program->WaitUntilGone(dialog));
+    EXPECT_EQ(program->CountWindows(kMainCaption), 1u);
+    EXPECT_TRUE(program->Running());
 }
 
 }  // namespace

@@ -31,9 +31,7 @@ struct FindArgs {
     HWND found;
 };
 
-}  // namespace
-
-Program::Program() {
+PROCESS_INFORMATION StartExe() {
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION info{};
@@ -41,6 +39,47 @@ Program::Program() {
     if (!CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info))
         throw std::runtime_error("cannot start the program");
     CloseHandle(info.hThread);
+    return info;
+}
+
+}  // namespace
+
+int RunAnotherCopy(std::chrono::milliseconds limit) {
+    const PROCESS_INFORMATION info = StartExe();
+    DWORD code = 0;
+    if (WaitForSingleObject(info.hProcess, static_cast<DWORD>(limit.count())) != WAIT_OBJECT_0) {
+        TerminateProcess(info.hProcess, 1);
+        WaitForSingleObject(info.hProcess, 5000);
+        CloseHandle(info.hProcess);
+        return -1;
+    }
+    GetExitCodeProcess(info.hProcess, &code);
+    CloseHandle(info.hProcess);
+    return static_cast<int>(code);
+}
+
+OtherWindow::OtherWindow() {
+    HANDLE ready = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    thread_ = std::thread([this, ready] {
+        threadId_ = GetCurrentThreadId();
+        window_ = CreateWindowExW(0, L"STATIC", L"Anderes Programm", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 240, 120,
+                                  nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
+        SetEvent(ready);
+        MSG msg;
+        while (GetMessageW(&msg, nullptr, 0, 0) > 0) DispatchMessageW(&msg);
+        DestroyWindow(window_);
+    });
+    WaitForSingleObject(ready, 10000);
+    CloseHandle(ready);
+}
+
+OtherWindow::~OtherWindow() {
+    PostThreadMessageW(threadId_, WM_QUIT, 0, 0);
+    thread_.join();
+}
+
+Program::Program() {
+    const PROCESS_INFORMATION info = StartExe();
     process_ = info.hProcess;
     pid_ = info.dwProcessId;
     main_ = WaitForWindow(L"Datenordner f\u00fcr Ovaro festlegen", 30s);
@@ -75,6 +114,24 @@ HWND Program::FindWindowNow(const std::wstring& caption) const {
         },
         reinterpret_cast<LPARAM>(&args));
     return args.found;
+}
+
+size_t Program::CountWindows(const std::wstring& caption) const {
+    struct Count {
+        DWORD pid;
+        const std::wstring* caption;
+        size_t n;
+    } count{pid_, &caption, 0};
+    EnumWindows(
+        [](HWND hwnd, LPARAM param) {
+            auto* c = reinterpret_cast<Count*>(param);
+            DWORD pid = 0;
+            GetWindowThreadProcessId(hwnd, &pid);
+            if (pid == c->pid && IsWindowVisible(hwnd) && Text(hwnd) == *c->caption) ++c->n;
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&count));
+    return count.n;
 }
 
 HWND Program::WaitForWindow(const std::wstring& caption, std::chrono::milliseconds limit) const {

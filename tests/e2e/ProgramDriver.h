@@ -10,6 +10,7 @@
 #include <chrono>
 #include <functional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "TestSupport.h"
@@ -39,6 +40,8 @@ public:
     HWND WaitForWindow(const std::wstring& caption, std::chrono::milliseconds limit = 15s) const;
     bool WaitUntilGone(HWND window, std::chrono::milliseconds limit = 15s) const;
     HWND FindWindowNow(const std::wstring& caption) const;
+    // How many visible top-level windows of the program carry this caption.
+    size_t CountWindows(const std::wstring& caption) const;
 
     // The control that has the keyboard focus in the program.
     HWND Focus() const;
@@ -47,6 +50,26 @@ private:
     HANDLE process_ = nullptr;
     DWORD pid_ = 0;
     HWND main_ = nullptr;
+};
+
+// Starts one more copy of the exe and waits for it to end; its exit code, or -1 when it
+// still runs after `limit` (it is then ended).
+int RunAnotherCopy(std::chrono::milliseconds limit = 20s);
+
+// A plain top-level window of the test process, as another program's window would be:
+// it runs its own message loop on a thread of its own.
+class OtherWindow {
+public:
+    OtherWindow();
+    ~OtherWindow();
+    OtherWindow(const OtherWindow&) = delete;
+    OtherWindow& operator=(const OtherWindow&) = delete;
+    HWND Window() const { return window_; }
+
+private:
+    std::thread thread_;
+    HWND window_ = nullptr;
+    DWORD threadId_ = 0;
 };
 
 // Children of `parent` of a class (and caption, when given), top to bottom, left to right.

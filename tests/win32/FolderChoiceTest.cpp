@@ -160,6 +160,25 @@ TEST_F(FolderChoiceTest, TheRootSelectedGivesArbeitsplatz) {
     EXPECT_EQ(RowText(3), L"Arbeitsplatz\\");
 }
 
+// A drive reached with an arrow key and confirmed at once counts as clicked: it is read
+// (and tells that it cannot be) and becomes the row's folder.
+TEST_F(FolderChoiceTest, OkRightAfterAnArrowKeyCountsTheNewSelectionAsClicked) {
+    size_t loaded = 0;
+    Choose(3, [&](HWND dialog, HWND tree) {
+        HTREEITEM root = reinterpret_cast<HTREEITEM>(SendMessageW(tree, TVM_GETNEXTITEM, TVGN_ROOT, 0));
+        HTREEITEM drive = reinterpret_cast<HTREEITEM>(SendMessageW(tree, TVM_GETNEXTITEM, TVGN_CHILD, reinterpret_cast<LPARAM>(root)));
+        while (drive != nullptr && ItemText(tree, drive) != L"n:")
+            drive = reinterpret_cast<HTREEITEM>(SendMessageW(tree, TVM_GETNEXTITEM, TVGN_NEXT, reinterpret_cast<LPARAM>(drive)));
+        SendMessageW(tree, TVM_SELECTITEM, TVGN_CARET, reinterpret_cast<LPARAM>(drive));
+        loaded = sink.texts.size();
+        SendMessageW(tree, WM_KEYDOWN, VK_DOWN, 0);  // onto r:
+        PressOk(dialog, tree);
+    });
+    EXPECT_EQ(RowText(3), L"r:\\");
+    ASSERT_EQ(sink.texts.size(), loaded + 1);
+    EXPECT_EQ(sink.texts.back(), L"Auf Ordner r:\\ kann nicht zugegriffen werden.\r\nDas Laufwerk ist nicht bereit.");
+}
+
 TEST_F(FolderChoiceTest, CancelEscAndCloseBoxChangeNeitherRowNorFlag) {
     const std::vector<std::function<void(HWND, HWND)>> ways = {
         [](HWND dialog, HWND) { PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0); },
@@ -282,6 +301,23 @@ TEST(FolderChoiceDialogAlone, LayoutFrameDefaultsAndTagAcrossUnload) {
     SetWindowPos(hwnd, nullptr, 0, 0, 900, 800, SWP_NOMOVE | SWP_NOZORDER);
     expectAt(tree, 60, 120, 4092, 5052);
     expectAt(GetDlgItem(hwnd, IDOK), 4320, 4620, 1092, 372);
+
+    // Shrinking stops at the designed size, 370 x 354 client pixels at 96 DPI;
+    // maximising still fills the screen, and nothing moves.
+    ASSERT_EQ(dpi, 96u);
+    SetWindowPos(hwnd, nullptr, 0, 0, 60, 40, SWP_NOMOVE | SWP_NOZORDER);
+    GetClientRect(hwnd, &client);
+    EXPECT_NEAR(client.right, 370, 1);
+    EXPECT_NEAR(client.bottom, 354, 1);
+    expectAt(GetDlgItem(hwnd, IDOK), 4320, 4620, 1092, 372);
+    ShowWindow(hwnd, SW_SHOWMAXIMIZED);
+    EXPECT_TRUE(IsZoomed(hwnd));
+    GetClientRect(hwnd, &client);
+    EXPECT_GT(client.right, 1000);
+    expectAt(tree, 60, 120, 4092, 5052);
+    ShowWindow(hwnd, SW_HIDE);
+    ShowWindow(hwnd, SW_RESTORE);
+    ShowWindow(hwnd, SW_HIDE);
 
     // "OK" hides and keeps it loaded; unloading empties Tag.
     PostMessageW(hwnd, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);

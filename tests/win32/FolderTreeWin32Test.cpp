@@ -255,6 +255,45 @@ TEST_F(FolderTreeViewTest, KeyboardSelectionCountsAsAClickButCodeSelectionDoesNo
     EXPECT_EQ(Events(), std::vector<std::wstring>{L"m:\\Alpha\\" + TextOf(selected) + L"\\"});
 }
 
+TEST_F(FolderTreeViewTest, ArrowsPastACdRomReadNothingRestingReadsOnceRightReadsAtOnce) {
+    ShowWindow(host_, SW_SHOW);
+    SetForegroundWindow(host_);
+    SetFocus(tree_);
+    const auto r = Child(Root(), L"r:");
+    const auto before = TreeView_GetPrevSibling(tree_, r), after = TreeView_GetNextSibling(tree_, r);
+    ASSERT_EQ(TextOf(before), L"n:");
+    ASSERT_EQ(TextOf(after), L"z:");
+    TreeView_SelectItem(tree_, before);  // from code: no click
+    messages_.shown.clear();
+
+    // Down, Down: past r: to z:, which alone counts, once it rests.
+    SendMessageW(tree_, WM_KEYDOWN, VK_DOWN, 0);
+    SendMessageW(tree_, WM_KEYDOWN, VK_DOWN, 0);
+    ASSERT_EQ(TreeView_GetSelection(tree_), after);
+    ASSERT_TRUE(PumpUntil([&] { return !events_.empty(); }));
+    EXPECT_EQ(Events(), std::vector<std::wstring>{L"z:\\"});
+    EXPECT_TRUE(messages_.shown.empty());
+
+    // Up onto r: and resting there: read once, told once.
+    SendMessageW(tree_, WM_KEYDOWN, VK_UP, 0);
+    ASSERT_TRUE(PumpUntil([&] { return !events_.empty(); }));
+    // Longer than the rest time: a second reading of r: would show by now.
+    PumpUntil([] { return false; }, std::chrono::milliseconds(800));
+    EXPECT_EQ(Events(), std::vector<std::wstring>{L"r:\\"});
+    ASSERT_EQ(messages_.shown.size(), 1u);
+    EXPECT_EQ(messages_.shown[0].text, L"Auf Ordner r:\\ kann nicht zugegriffen werden.\r\nDas Laufwerk ist nicht bereit.");
+
+    // Right counts the selection at once, without waiting for it to rest.
+    SendMessageW(tree_, WM_KEYDOWN, VK_DOWN, 0);
+    SendMessageW(tree_, WM_KEYDOWN, VK_UP, 0);
+    SendMessageW(tree_, WM_KEYDOWN, VK_RIGHT, 0);
+    EXPECT_EQ(messages_.shown.size(), 2u);
+    EXPECT_EQ(Events(), std::vector<std::wstring>{L"r:\\"});
+    PumpUntil([] { return false; }, std::chrono::milliseconds(800));  // past the rest time
+    EXPECT_EQ(messages_.shown.size(), 2u);
+    EXPECT_TRUE(Events().empty());
+}
+
 TEST_F(FolderTreeViewTest, MouseClickOnACdRomWithoutDiscTellsAndReports) {
     ShowWindow(host_, SW_SHOW);
     SetForegroundWindow(host_);
@@ -355,6 +394,58 @@ TEST_F(FolderTreeViewTest, DestroyingTheObjectDestroysTheWindows) {
     view_.reset();
     EXPECT_FALSE(IsWindow(control));
     EXPECT_FALSE(IsWindow(tree_));
+}
+
+// Folders that are hidden and system at once are the platform's protected ones: they
+// are not listed. Hidden-only and system-only folders are.
+TEST(FolderTreeViewProtectedFolders, HiddenAndSystemTogetherAreLeftOutEitherAloneShows) {
+    const std::wstring base = L"c:\\Ovaro-Schutz";
+    const std::pair<const wchar_t*, DWORD> folders[] = {
+        {L"Geschuetzt", FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM},
+        {L"Versteckt", FILE_ATTRIBUTE_HIDDEN},
+        {L"System", FILE_ATTRIBUTE_SYSTEM},
+        {L"Offen", FILE_ATTRIBUTE_NORMAL},
+    };
+    CreateDirectoryW(base.c_str(), nullptr);
+    for (const auto& [name, attributes] : folders) {
+        const std::wstring path = base + L"\\" + name;
+        CreateDirectoryW(path.c_str(), nullptr);
+        ASSERT_TRUE(SetFileAttributesW(path.c_str(), attributes)) << GetLastError();
+        // Wine keeps these attributes in an extended attribute of the folder.
+        if ((GetFileAttributesW(path.c_str()) & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM)) !=
+            (attributes & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM)))
+            GTEST_SKIP() << "the file system here keeps no folder attributes";
+    }
+
+    const HWND host = MakeHost(WS_POPUP);
+    RecordingMessages messages;
+    auto view = OvaroFolderTreeView::Create(host, 7, RECT{0, 0, 300, 300}, {nullptr, nullptr, &messages});
+    ASSERT_NE(view, nullptr);
+    view->SetPath(L"c:\\ovaro-schutz");
+    EXPECT_EQ(view->Path(), L"c:\\Ovaro-Schutz\\");
+    std::vector<std::wstring> shown;
+    const HWND tree = view->TreeWindow();
+    for (auto c = TreeView_GetChild(tree, TreeView_GetSelection(tree)); c; c = TreeView_GetNextSibling(tree, c)) {
+        wchar_t text[64] = {};
+        TVITEMW item{};
+        item.mask = TVIF_TEXT;
+        item.hItem = c;
+        item.pszText = text;
+        item.cchTextMax = 64;
+        TreeView_GetItem(tree, &item);
+        shown.push_back(text);
+    }
+    std::sort(shown.begin(), shown.end());
+    EXPECT_EQ(shown, (std::vector<std::wstring>{L"Offen", L"System", L"Versteckt"}));
+    view.reset();
+    DestroyWindow(host);
+
+    for (const auto& [name, attributes] : folders) {
+        const std::wstring path = base + L"\\" + name;
+        SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+        RemoveDirectoryW(path.c_str());
+    }
+    RemoveDirectoryW(base.c_str());
 }
 
 TEST(FolderTreeViewMessageBox, TheUnreachableDriveTellsInARealMessageBoxOwnedByTheTopWindow) {
