@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build and the tests need, only those missing.
 set -euo pipefail
-packages=(cmake make g++ clang libclang-rt-14-dev googletest
+packages=(cmake make g++ clang lld libclang-rt-14-dev googletest
           g++-mingw-w64-x86-64-posix wine wine64 fonts-wine
           xvfb x11-utils x11-apps imagemagick xdotool)
 missing=()
