@@ -5,7 +5,9 @@
 #include <array>
 #include <cstdlib>
 
+#include "BackgroundFolderLister.h"
 #include "OwnedHandle.h"
+#include "RestrictedWait.h"
 #include "Win32FolderSources.h"
 #include "Win32TreeNodes.h"
 
@@ -90,14 +92,17 @@ Strip StripFor(UINT dpi) {
 
 struct OvaroFolderTreeView::Parts {
     explicit Parts(HWND control, HWND tree, const Sources& sources)
-        : nodes(tree),
+        : nodes(tree, &wait),
+          lister(wait),
           sink(control),
           logic(nodes, sources.drives ? *sources.drives : drives, sources.lister ? *sources.lister : lister,
                 sources.messages ? *sources.messages : sink, folders::Win32LowerCase) {}
 
+    // Every folder is read on a worker thread; the window's thread waits in `wait`.
+    folders::RestrictedWait wait;
     folders::Win32TreeNodes nodes;
     folders::Win32DriveSource drives;
-    folders::Win32FolderLister lister;
+    folders::BackgroundFolderLister lister;
     folders::Win32MessageSink sink;
     folders::FolderTreeLogic logic;
     OwnedImageList pictures;
@@ -135,7 +140,10 @@ std::unique_ptr<OvaroFolderTreeView> OvaroFolderTreeView::Create(HWND parent, in
         if (v->PathChanged) v->PathChanged(pfad);
     };
     view->LoadPictures();
-    view->parts_->logic.Create();
+    {
+        folders::WaitOperation operation(view->parts_->wait);
+        view->parts_->logic.Create();
+    }
     return view;
 }
 
@@ -143,8 +151,12 @@ OvaroFolderTreeView::~OvaroFolderTreeView() {
     if (window_ != nullptr) DestroyWindow(window_);
 }
 
+bool OvaroFolderTreeView::Busy() const { return parts_ && parts_->wait.Busy(); }
+
 void OvaroFolderTreeView::SetPath(std::wstring_view newPath) {
-    if (parts_) parts_->logic.SetPath(newPath);
+    if (!parts_) return;
+    folders::WaitOperation operation(parts_->wait);
+    parts_->logic.SetPath(newPath);
 }
 
 std::wstring OvaroFolderTreeView::Path() const { return parts_ ? parts_->logic.Path() : std::wstring(); }
@@ -154,7 +166,9 @@ std::wstring OvaroFolderTreeView::SelectedPath() const {
 }
 
 void OvaroFolderTreeView::SetzeSubNodes(HTREEITEM node, const std::wstring& pfad) {
-    if (parts_) parts_->logic.SetzeSubNodes(folders::Win32TreeNodes::Handle(node), pfad);
+    if (!parts_) return;
+    folders::WaitOperation operation(parts_->wait);
+    parts_->logic.SetzeSubNodes(folders::Win32TreeNodes::Handle(node), pfad);
 }
 
 std::wstring OvaroFolderTreeView::VollerPfad(HTREEITEM node) const {
@@ -169,6 +183,11 @@ LRESULT CALLBACK OvaroFolderTreeView::WindowProc(HWND hwnd, UINT message, WPARAM
     }
     auto* self = reinterpret_cast<OvaroFolderTreeView*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
     if (self == nullptr) return DefWindowProcW(hwnd, message, wParam, lParam);
+    if (message == WM_DESTROY && self->parts_) {
+        // Closed while a folder is read (the dialog, the program, the session): the
+        // logic that waits gets no more listings, and nothing it reads later is used.
+        self->parts_->wait.StopForGood();
+    }
     if (message == WM_NCDESTROY) {
         SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
         self->window_ = nullptr;
@@ -238,8 +257,10 @@ LRESULT OvaroFolderTreeView::OnNotify(const NMHDR& header) {
         // Expansions from code ran the handling already (the tree view notifies only
         // for the first one anyway); this is the user opening a node.
         const auto& nm = reinterpret_cast<const NMTREEVIEWW&>(header);
-        if ((nm.action & kExpandActionMask) == TVE_EXPAND && !parts_->nodes.ChangingFromCode())
+        if ((nm.action & kExpandActionMask) == TVE_EXPAND && !parts_->nodes.ChangingFromCode()) {
+            folders::WaitOperation operation(parts_->wait);
             logic.OnExpand(folders::Win32TreeNodes::Handle(nm.itemNew.hItem));
+        }
         return FALSE;
     }
     case TVN_ITEMEXPANDEDW: {
@@ -278,6 +299,7 @@ LRESULT OvaroFolderTreeView::OnNotify(const NMHDR& header) {
 void OvaroFolderTreeView::OnNodeClickPosted(HTREEITEM item) {
     if (!parts_ || item == nullptr) return;
     const auto node = folders::Win32TreeNodes::Handle(item);
+    folders::WaitOperation operation(parts_->wait);
     if (parts_->nodes.Selected() != node) parts_->nodes.Select(node);
     parts_->logic.OnNodeClick(node);
 }

@@ -40,6 +40,11 @@ public:
     HWND Window() const { return window_; }       // the control; size it, the tree follows
     HWND TreeWindow() const { return tree_; }     // the SysTreeView32 inside
 
+    // True while the tree reads or inserts folders. Its window's thread then runs a
+    // restricted message loop; the control must not be destroyed from inside it, only
+    // its windows (which stops the reads).
+    bool Busy() const;
+
     // Path (write): walks the tree along newPath and selects the deepest node found.
     void SetPath(std::wstring_view newPath);
     // Path (read): folder path of the selected node, such as c:\Windows\; "" for none.

@@ -76,7 +76,9 @@ bool IsAbsolute(std::wstring_view folder) {
 
 }  // namespace
 
-FolderListing Win32FolderLister::List(std::wstring_view folder) {
+FolderListing Win32FolderLister::List(std::wstring_view folder) { return ReadFolder(folder); }
+
+FolderListing ReadFolder(std::wstring_view folder) {
     FolderListing out;
     // Only absolute folders: the root's own path (Arbeitsplatz\) must not be read
     // relative to the program's current folder.
@@ -114,6 +116,7 @@ FolderListing Win32FolderLister::List(std::wstring_view folder) {
 }
 
 void Win32MessageSink::Show(std::wstring_view text, MessageStyle style) {
+    if (owner_ != nullptr && !IsWindow(owner_)) return;
     const std::wstring copy(text);
     const HWND owner = owner_ != nullptr ? GetAncestor(owner_, GA_ROOT) : nullptr;
     const UINT icon = style == MessageStyle::Critical ? MB_ICONERROR : 0;
