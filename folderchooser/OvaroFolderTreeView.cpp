@@ -149,6 +149,7 @@ std::unique_ptr<OvaroFolderTreeView> OvaroFolderTreeView::Create(HWND parent, in
 
 OvaroFolderTreeView::~OvaroFolderTreeView() {
     if (window_ != nullptr) DestroyWindow(window_);
+    if (orphan_ != nullptr && IsWindow(orphan_)) DestroyWindow(orphan_);
 }
 
 bool OvaroFolderTreeView::Busy() const { return parts_ && parts_->wait.Busy(); }
@@ -187,6 +188,14 @@ LRESULT CALLBACK OvaroFolderTreeView::WindowProc(HWND hwnd, UINT message, WPARAM
         // Closed while a folder is read (the dialog, the program, the session): the
         // logic that waits gets no more listings, and nothing it reads later is used.
         self->parts_->wait.StopForGood();
+        if (self->parts_->wait.Busy() && self->tree_ != nullptr) {
+            // The logic may be running inside one of the tree view's own notifications
+            // (a user's expansion), which the tree view must outlive: it leaves the dying
+            // window and goes with this object.
+            ShowWindow(self->tree_, SW_HIDE);
+            SetParent(self->tree_, HWND_MESSAGE);
+            self->orphan_ = self->tree_;
+        }
     }
     if (message == WM_NCDESTROY) {
         SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);

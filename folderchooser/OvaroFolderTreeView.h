@@ -73,6 +73,7 @@ private:
     std::unique_ptr<Parts> parts_;
     HWND window_ = nullptr;
     HWND tree_ = nullptr;
+    HWND orphan_ = nullptr;  // the tree view, kept past its window's end while in use
 };
 
 }  // namespace ovaro

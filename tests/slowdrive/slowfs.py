@@ -5,9 +5,10 @@ once: Wine opens files in its server process, which must never be the one that w
 
     slowfs.py BACKING MOUNTPOINT RULES
 
-RULES is read anew for every listing, so a test changes the drive's behaviour by
-rewriting it. One rule a line, "WHAT PATH": WHAT is a number of seconds, "hang" (the
-listing never returns) or "fail" (the listing fails with an I/O error); PATH is relative
+RULES is read anew for every listing (names come sorted), so a test changes the drive's
+behaviour by rewriting it. One rule a line, "WHAT PATH": WHAT is a number of seconds,
+"hang" (the listing does not return while the rule stands) or "fail" (opening the folder for listing is denied at
+once: Wine takes a failed read itself as an empty folder); PATH is relative
 to the drive root with "/" separators ("/" is the root, "*" every folder). The first rule
 that matches wins; no rule, no wait. Lines starting with "#" are ignored.
 """
@@ -52,17 +53,23 @@ class SlowFs(fusepy.Operations):
         return {k: getattr(st, k) for k in ("st_mode", "st_nlink", "st_size", "st_uid", "st_gid",
                                             "st_atime", "st_mtime", "st_ctime")}
 
+    def opendir(self, path):
+        if rules_for(self.rules, path) == "fail":
+            raise fusepy.FuseOSError(errno.EACCES)
+        return 0
+
     def readdir(self, path, fh):
         what = rules_for(self.rules, path)
-        if what == "fail":
-            raise fusepy.FuseOSError(errno.EIO)
         if what == "hang":
-            while True:  # ends only when the daemon is killed
-                time.sleep(3600)
-        if what is not None:
+            # Until the rule goes: a test lets go of its hung listings at its end, so that
+            # no process stays stuck in the kernel after the test (killing the daemon
+            # does the same).
+            while rules_for(self.rules, path) == "hang":
+                time.sleep(0.2)
+        if what not in (None, "fail"):
             time.sleep(float(what))
         try:
-            return [".", ".."] + os.listdir(self._real(path))
+            return [".", ".."] + sorted(os.listdir(self._real(path)))
         except OSError as e:
             raise fusepy.FuseOSError(e.errno)
 
