@@ -3,14 +3,15 @@
 # and prints the table. Not a test: nothing passes or fails on time.
 #   scripts/bench.sh [BUILD_DIR]        (default: build/bench-mingw)
 # Env: OVARO_BENCH_PICKER_LIMIT  seconds the platform picker gets per attempt (default 20)
-#      OVARO_BENCH_CASES         cases to run (default: "create expand path startup picker memory")
+#      OVARO_BENCH_CASES         cases to run (default: "create expand path startup picker memory
+#                                responsive-slow responsive-wide slow-expand")
 # The prefix (BUILD_DIR/bench-wine/prefix) has no z: drive, so that the tree reads only
 # the bench drives and c:. Its drives are Linux folders made here with mkdir, which is
 # far faster than making 140,000 folders through Wine; they are kept for later runs.
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 build=$(mkdir -p "${1:-$root/build/bench-mingw}" && cd "${1:-$root/build/bench-mingw}" && pwd)
-cases=${OVARO_BENCH_CASES:-create expand path startup picker memory}
+cases=${OVARO_BENCH_CASES:-create expand path startup picker memory responsive-slow responsive-wide slow-expand}
 limit=${OVARO_BENCH_PICKER_LIMIT:-20}
 
 echo "== build ($build)"
@@ -23,8 +24,14 @@ mkdir -p "$data"
 export WINEPREFIX="$state/prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" WINEARCH=win64
 
 xvfb_pid=
+slow="$state/slowdrive"
+slow_pid=
 cleanup() {
   wineserver -k 2>/dev/null || true
+  # The slow drive: its mapping, its mount and its daemon go, whatever happened.
+  rm -f "$WINEPREFIX/dosdevices/l:"
+  if mountpoint -q "$slow/mnt" 2>/dev/null; then umount -l "$slow/mnt" 2>/dev/null || true; fi
+  [ -n "$slow_pid" ] && kill -9 "$slow_pid" 2>/dev/null || true
   [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null || true
 }
 trap cleanup EXIT
@@ -94,6 +101,22 @@ results="$build/bench-results.txt"
 : > "$results"
 bench() { wine 'c:\ovaro-bench\ovaro_bench.exe' "$@" </dev/null 2>"$state/stderr.txt" | tr -d '\r' | grep '^BENCH' | tee -a "$results" || true; }
 point_s() { ln -sfn "$data/s$1" "$WINEPREFIX/dosdevices/s:"; }
+# l: exists only for the cases that need it; the session is restarted so that the
+# mount manager sees it come (and go).
+restart_session() { wineserver -k 2>/dev/null || true; wineserver -w 2>/dev/null || true
+  wineserver -p 2>/dev/null || true; wine cmd.exe /c exit </dev/null >/dev/null 2>&1 || true; }
+slow_drive() {  # slow_drive WAIT: every listing on l: waits WAIT seconds
+  echo "$1 *" > "$slow/rules"
+  [ -n "$slow_pid" ] && return
+  mkdir -p "$slow/mnt" "$slow/backing/Breit40"
+  (cd "$slow/backing/Breit40" && for k in $(seq -f 'K%02g' 0 39); do mkdir -p "$k/Blatt"; done)
+  setsid /usr/bin/python3 "$root/tests/slowdrive/slowfs.py" "$slow/backing" "$slow/mnt" "$slow/rules" \
+    </dev/null >"$slow/daemon.log" 2>&1 &
+  slow_pid=$!
+  for _ in $(seq 50); do mountpoint -q "$slow/mnt" && break; sleep 0.1; done
+  ln -sfn "$slow/mnt" "$WINEPREFIX/dosdevices/l:"
+  restart_session
+}
 
 echo "== run"
 for c in $cases; do
@@ -101,6 +124,9 @@ for c in $cases; do
     create) for n in 1000 10000 100000; do point_s "$n"; bench create "$n"; done; point_s 10000 ;;
     memory) point_s 100000; bench memory 100000; point_s 10000 ;;
     picker) bench picker "$limit" ;;
+    responsive-slow) slow_drive 3; bench responsive-slow ;;
+    responsive-wide) slow_drive 0; point_s 10000; bench responsive-wide ;;
+    slow-expand) slow_drive 0.25; bench slow-expand 250 ;;
     *) bench "$c" ;;
   esac
 done
@@ -113,6 +139,12 @@ awk '
   kv["case"] == "memory" {
     printf "%-16s %8s  %-40s %-28s %s\n", "memory", kv["n"], kv["bytes_per_node"] " B/node beyond the tree view",
       "tree view " kv["tree_bytes_per_node"] " B/node", "target " kv["target"]; next }
+  kv["case"] ~ /^responsive/ {
+    printf "%-16s %8s  %-40s %-28s %s\n", kv["case"], "", "longest unanswered " kv["longest_unanswered_ms"] " ms",
+      "median " kv["median_ms"] " ms, open " kv["open_ms"] " ms", "target " kv["target"]; next }
+  kv["case"] ~ /^slow-expand/ {
+    printf "%-16s %8s  %-40s %-28s %s\n", kv["case"], kv["n"], "ours " kv["median_ms"] " ms [" kv["min_ms"] ".." kv["max_ms"] "]",
+      "serial " kv["serial_ms"] " ms", "ratio " kv["ratio"] " (target " kv["target"] ")"; next }
   kv["case"] == "exe-size" { printf "%-16s %8s  %-40s %-28s %s\n", "exe size", "", kv["bytes"] " bytes", "", "target " kv["target"]; next }
   kv["case"] ~ /^picker/ {
     peer = kv["peer_ms"] != "" ? kv["peer_ms"] " ms [" kv["peer_min_ms"] ".." kv["peer_max_ms"] "]" : kv["peer"]
