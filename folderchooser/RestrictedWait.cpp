@@ -60,6 +60,13 @@ void RestrictedWait::CursorIfDue(bool again) {
 
 void RestrictedWait::Pump() {
     lastPump_ = Clock::now();
+    // One question to the system instead of eight when nothing waits in the queue, which
+    // is the rule between the quick listings of a big expansion (under Wine each look into
+    // the queue is a round trip to its server).
+    if (HIWORD(GetQueueStatus(QS_ALLINPUT)) == 0) {
+        CursorIfDue(false);
+        return;
+    }
     MSG msg;
     // The user's input is dropped, as a disabled window would not get it; Esc stops.
     const std::pair<UINT, UINT> input[] = {

@@ -106,9 +106,9 @@ point_s() { ln -sfn "$data/s$1" "$WINEPREFIX/dosdevices/s:"; }
 restart_session() { wineserver -k 2>/dev/null || true; wineserver -w 2>/dev/null || true
   wineserver -p 2>/dev/null || true; wine cmd.exe /c exit </dev/null >/dev/null 2>&1 || true; }
 slow_drive() {  # slow_drive WAIT: every listing on l: waits WAIT seconds
+  mkdir -p "$slow/mnt" "$slow/backing/Breit40"
   echo "$1 *" > "$slow/rules"
   [ -n "$slow_pid" ] && return
-  mkdir -p "$slow/mnt" "$slow/backing/Breit40"
   (cd "$slow/backing/Breit40" && for k in $(seq -f 'K%02g' 0 39); do mkdir -p "$k/Blatt"; done)
   setsid /usr/bin/python3 "$root/tests/slowdrive/slowfs.py" "$slow/backing" "$slow/mnt" "$slow/rules" \
     </dev/null >"$slow/daemon.log" 2>&1 &

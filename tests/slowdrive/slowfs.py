@@ -85,4 +85,4 @@ if __name__ == "__main__":
     backing, mountpoint, rules = sys.argv[1:]
     # Several requests at once (the default), so that parallel listings overlap.
     fusepy.FUSE(SlowFs(os.path.abspath(backing), os.path.abspath(rules)), mountpoint, foreground=True,
-                ro=True, allow_other=True, default_permissions=False)
+                ro=True)
