@@ -1,8 +1,11 @@
 #include "BackgroundFolderLister.h"
 
 #include <algorithm>
+#include <atomic>
+#include <chrono>
 #include <deque>
 #include <mutex>
+#include <thread>
 #include <utility>
 
 #include "Win32FolderSources.h"
@@ -38,6 +41,9 @@ struct BackgroundFolderLister::Shared {
     std::mutex mutex;
     std::deque<std::shared_ptr<Request>> pending;
     unsigned running = 0;  // workers that count against readsAtOnce
+    // Whether the window's thread sleeps on `wake`: only then is it set, since setting it
+    // is a round trip to the system (under Wine, to its server) for every listing.
+    std::atomic<bool> waiting{false};
 };
 
 namespace {
@@ -138,10 +144,17 @@ FolderListing BackgroundFolderLister::List(std::wstring_view folderView) {
         std::lock_guard lock(shared_->mutex);
         StartWorkers(shared_, shared_->pending.size(), shared_->running, shared_->readsAtOnce);
     }
-    wait_.WaitFor(shared_->wake, [&] {
+    const auto done = [&] {
         std::lock_guard lock(shared_->mutex);
         return request->done;
-    });
+    };
+    // Most listings take well under a millisecond: a moment's yielding picks them up
+    // without putting the thread to sleep and waking it again.
+    const auto spinUntil = std::chrono::steady_clock::now() + std::chrono::microseconds(500);
+    while (!done() && std::chrono::steady_clock::now() < spinUntil) std::this_thread::yield();
+    shared_->waiting = true;
+    wait_.WaitFor(shared_->wake, done);
+    shared_->waiting = false;
     // Handed over or stopped: in either case it is no longer outstanding.
     if (const auto it = requests_.find(folder); it != requests_.end() && it->second == request) requests_.erase(it);
     std::lock_guard lock(shared_->mutex);
@@ -188,7 +201,7 @@ void CALLBACK ReadWorker(PTP_CALLBACK_INSTANCE, void* context) {
         }
         // A read given up on while it ran has been replaced by another worker already.
         if (released) break;
-        SetEvent(shared->wake);
+        if (shared->waiting) SetEvent(shared->wake);
     }
     if (self != nullptr) CloseHandle(self);
 }
