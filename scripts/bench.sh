@@ -126,7 +126,7 @@ for c in $cases; do
     picker) bench picker "$limit" ;;
     responsive-slow) slow_drive 3; bench responsive-slow ;;
     responsive-wide) slow_drive 0; point_s 10000; bench responsive-wide ;;
-    slow-expand) slow_drive 0.25; bench slow-expand 250 ;;
+    slow-expand) slow_drive 0.25; bench slow-expand 250 drive; slow_drive 0; bench slow-expand 250 latency ;;
     *) bench "$c" ;;
   esac
 done
