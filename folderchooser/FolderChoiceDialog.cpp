@@ -178,7 +178,10 @@ LRESULT FolderChoiceDialog::HandleMessage(UINT message, WPARAM wParam, LPARAM lP
             // Close box, system menu, Alt+F4: the dialog unloads, whatever the reason.
             Form_QueryUnload();
             EnableOwner();  // before the owner loses activation
-            tree_.reset();
+            // Closed while the tree reads a folder: the tree's code is still on the stack,
+            // so only the windows go now (which stops the reads); the object goes with
+            // the dialog.
+            if (!(tree_ && tree_->Busy())) tree_.reset();
             DestroyWindow(hwnd_);
             return 0;
         case WM_ACTIVATE:

@@ -1,6 +1,7 @@
 #include "FolderTreeLogic.h"
 
 #include <utility>
+#include <vector>
 
 namespace ovaro::folders {
 
@@ -54,6 +55,11 @@ void FolderTreeLogic::Create() {
     // One redraw for all drives and their folders.
     Hold();
     const std::wstring buffer = drives_.LogicalDriveStrings();
+    struct Drive {
+        std::wstring name;
+        Picture picture;
+    };
+    std::vector<Drive> found;
     std::size_t start = 0;
     while (true) {
         const auto nul = buffer.find(L'\0', start);
@@ -62,11 +68,18 @@ void FolderTreeLogic::Create() {
         if (entry.empty()) break;
         start = nul + 1;
 
-        const std::wstring name = std::wstring(1, entry[0]) + L":";
+        std::wstring name = std::wstring(1, entry[0]) + L":";
         const unsigned type = drives_.DriveTypeOf(name);
-        const Picture picture = DrivePicture(type, entry[0]);
-        const NodeHandle drive = tree_.AddLast(root_, name, name, picture, picture, &ignored);
-        if (drive != kNoNode && picture == Picture::Harddisk) SetzeSubNodes(drive, name + L"\\");
+        found.push_back({std::move(name), DrivePicture(type, entry[0])});
+    }
+    // All hard disks are asked for in a row below, so they can be read together.
+    std::vector<std::wstring> ahead;
+    for (const auto& d : found)
+        if (d.picture == Picture::Harddisk) ahead.push_back(d.name + L"\\");
+    if (!ahead.empty()) lister_.Prefetch(ahead);
+    for (const auto& d : found) {
+        const NodeHandle drive = tree_.AddLast(root_, d.name, d.name, d.picture, d.picture, &ignored);
+        if (drive != kNoNode && d.picture == Picture::Harddisk) SetzeSubNodes(drive, d.name + L"\\");
     }
     Release();
 }
@@ -154,13 +167,23 @@ void FolderTreeLogic::OnExpand(NodeHandle node) {
     const std::wstring base = VollerPfad(node);
     const std::wstring nodeText = tree_.Text(node);
     const bool simpleNode = !nodeText.empty() && nodeText.back() != L'\\';
+    std::vector<std::pair<NodeHandle, std::wstring>> unread;
     for (NodeHandle child = tree_.FirstChild(node); child != kNoNode; child = tree_.NextSibling(child)) {
+        if (tree_.HasChildren(child)) continue;  // read before: never again
         const std::wstring text = tree_.Text(child);
         if (simpleNode && !text.empty() && text.find(L'\\') == std::wstring::npos)
-            SetzeSubNodes(child, base + text + L'\\');
+            unread.emplace_back(child, base + text + L'\\');
         else
-            SetzeSubNodes(child, VollerPfad(child));
+            unread.emplace_back(child, VollerPfad(child));
     }
+    // The children are read one after the other below, so they can be read together.
+    if (!unread.empty()) {
+        std::vector<std::wstring> ahead;
+        ahead.reserve(unread.size());
+        for (const auto& [child, pfad] : unread) ahead.push_back(pfad);
+        lister_.Prefetch(ahead);
+    }
+    for (const auto& [child, pfad] : unread) SetzeSubNodes(child, pfad);
     Release();
 }
 

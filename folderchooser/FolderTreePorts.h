@@ -86,6 +86,9 @@ public:
     virtual ~FolderLister() = default;
     // Lists the sub-folders of folder, a path ending in "\".
     virtual FolderListing List(std::wstring_view folder) = 0;
+    // The folders that List will be asked for next, in that order: a lister that can read
+    // ahead starts them now. Only a hint; List is still called for each.
+    virtual void Prefetch(const std::vector<std::wstring>& folders) { (void)folders; }
 };
 
 enum class MessageStyle : unsigned { Ok = kMbOk, Critical = kMbCritical };

@@ -6,7 +6,9 @@
 #include <cstdlib>
 #include <utility>
 
+#include "BackgroundFolderLister.h"
 #include "GdiObjects.h"
+#include "RestrictedWait.h"
 #include "Win32FolderSources.h"
 #include "Win32TreeNodes.h"
 
@@ -109,14 +111,17 @@ Strip StripFor(UINT dpi) {
 
 struct OvaroFolderTreeView::Parts {
     explicit Parts(HWND control, HWND tree, const Sources& sources)
-        : nodes(tree),
+        : nodes(tree, &wait),
+          lister(wait),
           sink(control),
           logic(nodes, sources.drives ? *sources.drives : drives, sources.lister ? *sources.lister : lister,
                 sources.messages ? *sources.messages : sink, folders::Win32LowerCase) {}
 
+    // Every folder is read on a worker thread; the window's thread waits in `wait`.
+    folders::RestrictedWait wait;
     folders::Win32TreeNodes nodes;
     folders::Win32DriveSource drives;
-    folders::Win32FolderLister lister;
+    folders::BackgroundFolderLister lister;
     folders::Win32MessageSink sink;
     folders::FolderTreeLogic logic;
     OwnedImageList pictures;
@@ -145,7 +150,10 @@ std::unique_ptr<OvaroFolderTreeView> OvaroFolderTreeView::Create(HWND parent, in
         if (v->PathChanged) v->PathChanged(pfad);
     };
     view->LoadPictures();
-    view->parts_->logic.Create();
+    {
+        folders::WaitOperation operation(view->parts_->wait);
+        view->parts_->logic.Create();
+    }
     return view;
 }
 
@@ -153,10 +161,15 @@ std::unique_ptr<OvaroFolderTreeView> OvaroFolderTreeView::Create(HWND parent, in
 // and the parts are still there to answer.
 OvaroFolderTreeView::~OvaroFolderTreeView() {
     if (hwnd_ != nullptr) DestroyWindow(hwnd_);
+    if (orphan_ != nullptr && IsWindow(orphan_)) DestroyWindow(orphan_);
 }
 
+bool OvaroFolderTreeView::Busy() const { return parts_ && parts_->wait.Busy(); }
+
 void OvaroFolderTreeView::SetPath(std::wstring_view newPath) {
-    if (parts_) parts_->logic.SetPath(newPath);
+    if (!parts_) return;
+    folders::WaitOperation operation(parts_->wait);
+    parts_->logic.SetPath(newPath);
 }
 
 std::wstring OvaroFolderTreeView::Path() const { return parts_ ? parts_->logic.Path() : std::wstring(); }
@@ -166,7 +179,9 @@ std::wstring OvaroFolderTreeView::SelectedPath() const {
 }
 
 void OvaroFolderTreeView::SetzeSubNodes(HTREEITEM node, const std::wstring& pfad) {
-    if (parts_) parts_->logic.SetzeSubNodes(folders::Win32TreeNodes::Handle(node), pfad);
+    if (!parts_) return;
+    folders::WaitOperation operation(parts_->wait);
+    parts_->logic.SetzeSubNodes(folders::Win32TreeNodes::Handle(node), pfad);
 }
 
 std::wstring OvaroFolderTreeView::VollerPfad(HTREEITEM node) const {
@@ -190,6 +205,21 @@ LRESULT OvaroFolderTreeView::HandleMessage(UINT message, WPARAM wParam, LPARAM l
         return tree_ != nullptr ? SendMessageW(tree_, WM_GETFONT, 0, 0) : 0;
     case WM_DPICHANGED_AFTERPARENT:
         LoadPictures();
+        return 0;
+    case WM_DESTROY:
+        if (parts_) {
+            // Closed while a folder is read (the dialog, the program, the session): the
+            // logic that waits gets no more listings, and nothing it reads later is used.
+            parts_->wait.StopForGood();
+            if (parts_->wait.Busy() && tree_ != nullptr) {
+                // The logic may be running inside one of the tree view's own notifications
+                // (a user's expansion), which the tree view must outlive: it leaves the dying
+                // window and goes with this object.
+                ShowWindow(tree_, SW_HIDE);
+                SetParent(tree_, HWND_MESSAGE);
+                orphan_ = tree_;
+            }
+        }
         return 0;
     case WM_NOTIFY: {
         const auto* header = reinterpret_cast<const NMHDR*>(lParam);
@@ -242,8 +272,10 @@ LRESULT OvaroFolderTreeView::OnNotify(const NMHDR& header) {
         // Expansions from code ran the handling already (the tree view notifies only
         // for the first one anyway); this is the user opening a node.
         const auto& nm = reinterpret_cast<const NMTREEVIEWW&>(header);
-        if ((nm.action & kExpandActionMask) == TVE_EXPAND && !parts_->nodes.ChangingFromCode())
+        if ((nm.action & kExpandActionMask) == TVE_EXPAND && !parts_->nodes.ChangingFromCode()) {
+            folders::WaitOperation operation(parts_->wait);
             logic.OnExpand(folders::Win32TreeNodes::Handle(nm.itemNew.hItem));
+        }
         return FALSE;
     }
     case TVN_ITEMEXPANDEDW: {
@@ -297,6 +329,7 @@ void OvaroFolderTreeView::CommitKeyboardSelection() {
 void OvaroFolderTreeView::OnNodeClickPosted(HTREEITEM item) {
     if (!parts_ || item == nullptr) return;
     const auto node = folders::Win32TreeNodes::Handle(item);
+    folders::WaitOperation operation(parts_->wait);
     if (parts_->nodes.Selected() != node) parts_->nodes.Select(node);
     parts_->logic.OnNodeClick(node);
 }

@@ -39,6 +39,11 @@ public:
     // Window() is the control; size it, the tree follows.
     HWND TreeWindow() const { return tree_; }  // the SysTreeView32 inside
 
+    // True while the tree reads or inserts folders. Its window's thread then runs a
+    // restricted message loop; the control must not be destroyed from inside it, only
+    // its windows (which stops the reads).
+    bool Busy() const;
+
     // Path (write): walks the tree along newPath and selects the deepest node found.
     void SetPath(std::wstring_view newPath);
     // Path (read): folder path of the selected node, such as c:\Windows\; "" for none.
@@ -71,6 +76,7 @@ private:
     std::unique_ptr<Parts> parts_;
     HWND tree_ = nullptr;
     HTREEITEM resting_ = nullptr;  // selected with the keyboard, not yet counted as a click
+    HWND orphan_ = nullptr;  // the tree view, kept past its window's end while in use
 };
 
 }  // namespace ovaro

@@ -79,7 +79,9 @@ bool IsAbsolute(std::wstring_view folder) {
 
 }  // namespace
 
-FolderListing Win32FolderLister::List(std::wstring_view folder) {
+FolderListing Win32FolderLister::List(std::wstring_view folder) { return ReadFolder(folder); }
+
+FolderListing ReadFolder(std::wstring_view folder) {
     FolderListing out;
     // Only absolute folders: the root's own path (Arbeitsplatz\) must not be read
     // relative to the program's current folder.
@@ -135,6 +137,7 @@ HWND VisibleOwner(HWND window) {
 }
 
 void Win32MessageSink::Show(std::wstring_view text, MessageStyle style) {
+    if (owner_ != nullptr && !IsWindow(owner_)) return;
     const std::wstring copy(text);
     const HWND owner = VisibleOwner(owner_);
     // The style's numbers are the platform's own.

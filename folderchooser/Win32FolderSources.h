@@ -16,6 +16,11 @@ public:
     unsigned DriveTypeOf(std::wstring_view driveName) override;
 };
 
+// Lists the sub-folders of folder (ending in "\") with the platform's file functions;
+// safe on any thread.
+FolderListing ReadFolder(std::wstring_view folder);
+
+// Lists on the calling thread.
 class Win32FolderLister final : public FolderLister {
 public:
     FolderListing List(std::wstring_view folder) override;
@@ -35,6 +40,7 @@ std::wstring ListingForm(std::wstring_view folder);
 HWND VisibleOwner(HWND window);
 
 // Message boxes with the program title, owned by the window the user sees (VisibleOwner).
+// Once owner is gone (the dialog closed while a folder was read) there is nobody to tell.
 class Win32MessageSink final : public MessageSink {
 public:
     explicit Win32MessageSink(HWND owner) : owner_(owner) {}

@@ -9,12 +9,14 @@
 #include <unordered_map>
 
 #include "FolderTreePorts.h"
+#include "RestrictedWait.h"
 
 namespace ovaro::folders {
 
 class Win32TreeNodes final : public TreeNodes {
 public:
-    explicit Win32TreeNodes(HWND tree) : tree_(tree) {}
+    // With a wait, long runs of inserts let the window's thread answer in between.
+    explicit Win32TreeNodes(HWND tree, RestrictedWait* wait = nullptr) : tree_(tree), wait_(wait) {}
 
     NodeHandle AddLast(NodeHandle parent, std::wstring_view key, std::wstring_view text, Picture picture,
                        Picture selectedPicture, std::wstring* error) override;
@@ -45,6 +47,8 @@ public:
 
 private:
     HWND tree_;
+    RestrictedWait* wait_;
+    unsigned inserts_ = 0;
     std::unordered_map<std::wstring, HTREEITEM> byKey_;
     int updateDepth_ = 0;
     int fromCode_ = 0;

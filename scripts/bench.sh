@@ -4,7 +4,7 @@
 #   scripts/bench.sh
 # Env: OVARO_BENCH_PICKER_LIMIT  seconds the platform picker gets per attempt (default 20)
 #      OVARO_BENCH_CASES         cases to run (default: "create expand path startup picker memory
-#                                startup-controls soak")
+#                                startup-controls soak responsive-slow responsive-wide slow-expand")
 #      OVARO_BENCH_SOAK_CYCLES   uses of the folder dialog in the soak (default 1000)
 # The prefix (build/mingw/bench-wine/prefix) has no z: drive, so that the tree reads only
 # the bench drives and c:. Its drives are Linux folders made here with mkdir, which is
@@ -12,7 +12,7 @@
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 cd "$root"
-cases=${OVARO_BENCH_CASES:-create expand path startup picker memory startup-controls soak}
+cases=${OVARO_BENCH_CASES:-create expand path startup picker memory startup-controls soak responsive-slow responsive-wide slow-expand}
 limit=${OVARO_BENCH_PICKER_LIMIT:-20}
 
 echo "== build (mingw preset)"
@@ -26,7 +26,17 @@ mkdir -p "$data"
 # shellcheck source=../cmake/wine-session.sh
 source "$root/cmake/wine-session.sh"
 ws_env "$state/prefix"
-trap ws_stop EXIT
+slow="$state/slowdrive"
+slow_pid=
+cleanup() {
+  # The slow drive: its mapping, its mount and its daemon go, whatever happened.
+  wineserver -k 2>/dev/null || true
+  rm -f "$WINEPREFIX/dosdevices/l:"
+  if mountpoint -q "$slow/mnt" 2>/dev/null; then umount -l "$slow/mnt" 2>/dev/null || true; fi
+  [ -n "$slow_pid" ] && kill -9 "$slow_pid" 2>/dev/null || true
+  ws_stop
+}
+trap cleanup EXIT
 ws_display_start
 
 echo "== scratch trees ($data)"
@@ -90,6 +100,22 @@ results="$build/bench-results.txt"
 : > "$results"
 bench() { wine 'c:\ovaro-bench\ovaro_bench.exe' "$@" </dev/null 2>"$state/stderr.txt" | tr -d '\r' | grep '^BENCH' | tee -a "$results" || true; }
 point_s() { ln -sfn "$data/s$1" "$WINEPREFIX/dosdevices/s:"; }
+# l: exists only for the cases that need it; the session is restarted so that the
+# mount manager sees it come (and go).
+restart_session() { wineserver -k 2>/dev/null || true; wineserver -w 2>/dev/null || true
+  wineserver -p 2>/dev/null || true; wine cmd.exe /c exit </dev/null >/dev/null 2>&1 || true; }
+slow_drive() {  # slow_drive WAIT: every listing on l: waits WAIT seconds
+  mkdir -p "$slow/mnt" "$slow/backing/Breit40"
+  echo "$1 *" > "$slow/rules"
+  [ -n "$slow_pid" ] && return
+  (cd "$slow/backing/Breit40" && for k in $(seq -f 'K%02g' 0 39); do mkdir -p "$k/Blatt"; done)
+  setsid /usr/bin/python3 "$root/tests/slowdrive/slowfs.py" "$slow/backing" "$slow/mnt" "$slow/rules" \
+    </dev/null >"$slow/daemon.log" 2>&1 &
+  slow_pid=$!
+  for _ in $(seq 50); do mountpoint -q "$slow/mnt" && break; sleep 0.1; done
+  ln -sfn "$slow/mnt" "$WINEPREFIX/dosdevices/l:"
+  restart_session
+}
 
 echo "== run"
 for c in $cases; do
@@ -98,6 +124,9 @@ for c in $cases; do
     memory) point_s 100000; bench memory 100000; point_s 10000 ;;
     picker) bench picker "$limit" ;;
     soak) point_s soak; bench soak "${OVARO_BENCH_SOAK_CYCLES:-1000}"; point_s 10000 ;;
+    responsive-slow) slow_drive 3; bench responsive-slow ;;
+    responsive-wide) slow_drive 0; point_s 10000; bench responsive-wide ;;
+    slow-expand) slow_drive 0.25; bench slow-expand 250 drive; slow_drive 0; bench slow-expand 250 latency ;;
     *) bench "$c" ;;
   esac
 done
@@ -113,6 +142,12 @@ awk '
   kv["case"] == "soak" {
     printf "%-16s %8s  %-40s %-28s %s\n", "soak", kv["n"], "growth from use 50: handles " kv["handles"] ", GDI " kv["gdi"] ", USER " kv["user"],
       "windows " kv["windows"] ", private " kv["private_bytes"] " B, heap " kv["heap_bytes"] " B", "target " kv["target"]; next }
+  kv["case"] ~ /^responsive/ {
+    printf "%-16s %8s  %-40s %-28s %s\n", kv["case"], "", "longest unanswered " kv["longest_unanswered_ms"] " ms",
+      "median " kv["median_ms"] " ms, open " kv["open_ms"] " ms", "target " kv["target"]; next }
+  kv["case"] ~ /^slow-expand/ {
+    printf "%-16s %8s  %-40s %-28s %s\n", kv["case"], kv["n"], "ours " kv["median_ms"] " ms [" kv["min_ms"] ".." kv["max_ms"] "]",
+      "serial " kv["serial_ms"] " ms", "ratio " kv["ratio"] " (target " kv["target"] ")"; next }
   kv["case"] == "exe-size" { printf "%-16s %8s  %-40s %-28s %s\n", "exe size", "", kv["bytes"] " bytes", "", "target " kv["target"]; next }
   kv["case"] ~ /^picker/ {
     peer = kv["peer_ms"] != "" ? kv["peer_ms"] " ms [" kv["peer_min_ms"] ".." kv["peer_max_ms"] "]" : kv["peer"]

@@ -22,5 +22,42 @@ TEST(PortableLowerCase, FoldsLatinGreekAndCyrillicCapitalsOnly) {
     EXPECT_EQ(PortableLowerCase(L"\u0394\u0416\u0401 \u65e5\u672c"), L"\u03b4\u0436\u0451 \u65e5\u672c");
 }
 
+// The hint a reading-ahead lister gets: exactly the folders the logic then lists, in the
+// same order, so that reads started together are handed over in the logic's own order.
+TEST(ReadAheadHint, NamesTheHardDisksAtCreationAndTheUnreadChildrenOnExpand) {
+    MemoryTree tree;
+    MemoryMachine machine;
+    RecordingMessages messages;
+    machine.AddDrive(L'a', kDriveRemovable);
+    machine.AddDrive(L'C', kDriveFixed);
+    machine.AddDrive(L'd', kDriveCdRom);
+    machine.AddDrive(L'z', kDriveRemote);
+    machine.AddFolder(L"c:\\Alpha\\Eins");
+    machine.AddFolder(L"c:\\Beta\\Zwei");
+    machine.AddFolder(L"c:\\Gamma");
+    FolderTreeLogic logic(tree, machine, machine, messages, PortableLowerCase);
+
+    logic.Create();
+    EXPECT_EQ(machine.prefetched_, (std::vector<std::vector<std::wstring>>{{L"c:\\", L"z:\\"}}));
+    EXPECT_EQ(machine.listed_, (std::vector<std::wstring>{L"c:\\", L"z:\\"}));
+
+    // Beta is read by a click; expanding c: then names only the children still unread.
+    logic.OnNodeClick(tree.Find(L"c:\\beta"));
+    machine.listed_.clear();
+    logic.OnExpand(tree.Find(L"c:"));
+    ASSERT_EQ(machine.prefetched_.size(), 2u);
+    EXPECT_EQ(machine.prefetched_[1], (std::vector<std::wstring>{L"c:\\Alpha\\", L"c:\\Gamma\\"}));
+    EXPECT_EQ(machine.listed_, machine.prefetched_[1]);
+
+    // Nothing unread below the root, nor once every child has been read: no hint.
+    logic.OnExpand(logic.Root());
+    machine.AddFolder(L"c:\\Gamma\\Drei");
+    logic.OnExpand(tree.Find(L"c:"));
+    logic.OnExpand(tree.Find(L"c:"));
+    ASSERT_EQ(machine.prefetched_.size(), 3u);
+    EXPECT_EQ(machine.prefetched_[2], std::vector<std::wstring>{L"c:\\Gamma\\"});
+    EXPECT_TRUE(messages.shown.empty());
+}
+
 }  // namespace
 }  // namespace ovaro::folders::testing

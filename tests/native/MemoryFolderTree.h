@@ -173,12 +173,15 @@ public:
         return out;
     }
 
+    void Prefetch(const std::vector<std::wstring>& folders) override { prefetched_.push_back(folders); }
+
     int ListCount(const std::wstring& folder) const {
         int n = 0;
         for (const auto& f : listed_) n += f == folder;
         return n;
     }
     std::vector<std::wstring> listed_;
+    std::vector<std::vector<std::wstring>> prefetched_;  // the read-ahead hints, one list per hint
     std::vector<std::wstring> typeQueries_;
 
 private:

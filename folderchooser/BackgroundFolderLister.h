@@ -1,0 +1,61 @@
+#pragma once
+// The folder lister that reads on worker threads of the platform's thread pool, several
+// folders at a time, while the window's thread waits in a RestrictedWait. The logic still
+// asks for one folder after the other and gets them in its own order; what it announced
+// with Prefetch is read meanwhile.
+//
+// A read that is no longer wanted (stopped with Esc, or read ahead and not asked for by
+// the end of the operation) is abandoned: its I/O is cancelled where the platform can,
+// and whatever it returns later goes nowhere. The workers hold only reference-counted
+// state, so a read that hangs inside the platform never keeps anything alive that the
+// tree frees, and nothing ever waits for such a thread.
+
+#include <windows.h>
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "FolderTreePorts.h"
+#include "RestrictedWait.h"
+
+namespace ovaro::folders {
+
+// Lists one folder; runs on a worker thread.
+using ReadFolderFn = std::function<FolderListing(const std::wstring& folder)>;
+
+class BackgroundFolderLister final : public FolderLister {
+public:
+    // Reads wait on the network more than they compute, so more at a time than cores.
+    static constexpr unsigned kReadsAtOnce = 8;
+
+    // read lists one folder (the platform's listing by default).
+    explicit BackgroundFolderLister(RestrictedWait& wait, ReadFolderFn read = nullptr,
+                                    unsigned readsAtOnce = kReadsAtOnce);
+    ~BackgroundFolderLister() override;
+    BackgroundFolderLister(const BackgroundFolderLister&) = delete;
+    BackgroundFolderLister& operator=(const BackgroundFolderLister&) = delete;
+
+    // The listing of folder; when the wait was stopped, an empty listing without failure,
+    // as for a folder without sub-folders.
+    FolderListing List(std::wstring_view folder) override;
+    void Prefetch(const std::vector<std::wstring>& folders) override;
+
+    // Abandons every read not yet handed to the logic.
+    void DropOutstanding();
+
+    // Shared with the worker threads.
+    struct Request;
+    struct Shared;
+
+private:
+    std::shared_ptr<Request> Start(const std::wstring& folder, bool first);
+
+    RestrictedWait& wait_;
+    std::shared_ptr<Shared> shared_;
+    std::unordered_map<std::wstring, std::shared_ptr<Request>> requests_;
+};
+
+}  // namespace ovaro::folders

@@ -1,0 +1,246 @@
+// The real exe over a slow drive l: (tests/slowdrive): a FUSE file system whose folder
+// listings wait as the test says, mapped into the test prefix by the slow_drive fixture.
+// The program must keep answering while it reads, let Esc stop a read, keep its
+// messages in the tree's order, and end when asked even while a read never returns.
+#include <windows.h>
+
+#include <commctrl.h>
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <memory>
+#include <thread>
+
+#include "ProgramDriver.h"
+#include "TestSupport.h"
+
+namespace ovaro::e2e {
+namespace {
+
+const std::wstring kDialogCaption = L"Ordner w\u00e4hlen";
+const std::wstring kBoxTitle = L"Datenorder f\u00fcr Ovaro festlegen";
+const std::wstring kChoose = L"W\u00e4hlen...";
+
+// The rules file of the drive, as Wine sees the Linux path (below Z:).
+std::wstring RulesPath() {
+    std::wstring path = L"Z:";
+    for (char c : std::string(OVARO_SLOW_DRIVE_DIR) + "/rules")
+        path += c == '/' ? L'\\' : static_cast<wchar_t>(static_cast<unsigned char>(c));
+    return path;
+}
+
+// Sets how the drive's listings behave from now on: "SECONDS|hang|fail PATH" lines.
+void Rules(const std::string& text) {
+    HANDLE file = CreateFileW(RulesPath().c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(file, INVALID_HANDLE_VALUE);
+    DWORD written = 0;
+    WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
+    CloseHandle(file);
+    ASSERT_EQ(written, text.size());
+}
+
+bool Answers(HWND window, DWORD limitMs) {
+    DWORD_PTR result = 0;
+    return SendMessageTimeoutW(window, WM_NULL, 0, 0, SMTO_NORMAL, limitMs, &result) != 0;
+}
+
+std::wstring Stored(int edition) {
+    const wchar_t* names[] = {L"Lumarix Ovaro", L"Lumarix Ovaro f\u00fcr KDPX"};
+    const std::wstring path = std::wstring(L"Software\\VB and VBA Program Settings\\") + names[edition - 1] + L"\\Optionen";
+    wchar_t value[512] = {};
+    DWORD size = sizeof value;
+    if (RegGetValueW(HKEY_CURRENT_USER, path.c_str(), L"Datenpfad", RRF_RT_REG_SZ, nullptr, value, &size) != ERROR_SUCCESS)
+        return L"<missing>";
+    return value;
+}
+
+class SlowDrive : public ::testing::Test {
+protected:
+    // The program works on the settings the editions read: only in the build's own prefix.
+    void SetUp() override {
+        OVARO_REQUIRE_OWN_WINE_PREFIX();
+        ownPrefix = true;
+        Rules("");
+        RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\VB and VBA Program Settings");
+        program = std::make_unique<Program>();
+    }
+    void TearDown() override {
+        if (!ownPrefix) return;
+        Rules("");  // lets go of hung listings, so that no process stays stuck in them
+        program.reset();
+        RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\VB and VBA Program Settings");
+    }
+    bool ownPrefix = false;
+
+    HWND Main() const { return program->Main(); }
+    // Edition rows 0 and 1 stand below the common row.
+    HWND Box(int row) const { return Controls(Main(), L"Edit").at(static_cast<size_t>(row) + 1); }
+    HWND ChooseButton(int row) const { return Controls(Main(), L"Button", &kChoose).at(static_cast<size_t>(row) + 1); }
+
+    // The dialog once it shows; the prefix's unreachable network drive n: tells so in a
+    // box while the tree loads, which is confirmed here.
+    HWND WaitForDialog() {
+        HWND dialog = nullptr;
+        Eventually([&] {
+            if (HWND box = program->FindWindowNow(kBoxTitle); box && MessageBoxText(box).rfind(L"Auf Ordner n:", 0) == 0) {
+                PostMessageW(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+                program->WaitUntilGone(box);
+            }
+            return (dialog = program->FindWindowNow(kDialogCaption)) != nullptr;
+        }, 30s);
+        if (dialog) Activate(dialog);
+        return dialog;
+    }
+    static HWND TreeOf(HWND dialog) {
+        HWND tree = nullptr;
+        EnumChildWindows(dialog, [](HWND child, LPARAM out) {
+            if (ClassOf(child) == WC_TREEVIEWW) *reinterpret_cast<HWND*>(out) = child;
+            return TRUE;
+        }, reinterpret_cast<LPARAM>(&tree));
+        return tree;
+    }
+    std::vector<std::wstring> Names(const RemoteTree& tree, HTREEITEM item) const {
+        std::vector<std::wstring> names;
+        for (HTREEITEM c : tree.Children(item)) names.push_back(tree.ItemText(c));
+        return names;
+    }
+
+    std::unique_ptr<Program> program;
+};
+
+TEST_F(SlowDrive, MainWindowAndDialogAnswerWhileAListingIsSlow) {
+    // Opening the dialog reads l:\ for 4 s.
+    Rules("4 /\n");
+    Click(ChooseButton(0));
+    std::this_thread::sleep_for(700ms);
+    EXPECT_TRUE(Answers(Main(), 1500));
+    EXPECT_EQ(program->FindWindowNow(kDialogCaption), nullptr) << "the read was over before the answer";
+    HWND dialog = WaitForDialog();
+    ASSERT_NE(dialog, nullptr);
+    RemoteTree tree(TreeOf(dialog), program->ProcessId());
+    HTREEITEM l = tree.Child(tree.Root(), L"l:");
+    ASSERT_NE(l, nullptr);
+    EXPECT_EQ(Names(tree, l), (std::vector<std::wstring>{L"A_Langsam", L"B_Kaputt", L"Haengt", L"Langsam", L"Ruhig"}));
+
+    // Opening l: reads its folders one level ahead; Langsam takes 4 s.
+    Rules("4 /Langsam\n");
+    tree.ClickButton(l);
+    std::this_thread::sleep_for(700ms);
+    EXPECT_TRUE(Answers(dialog, 1500));
+    EXPECT_TRUE(Answers(Main(), 1500));
+    EXPECT_FALSE(tree.Expanded(l)) << "the read was over before the answer";
+    ASSERT_TRUE(Eventually([&] { return tree.Expanded(l); }, 15s));
+    EXPECT_EQ(Names(tree, tree.Child(l, L"Langsam")), std::vector<std::wstring>{L"Innen"});
+    EXPECT_EQ(Names(tree, tree.Child(l, L"Ruhig")), std::vector<std::wstring>{L"Kind"});
+    EXPECT_EQ(program->FindWindowNow(kBoxTitle), nullptr);
+}
+
+TEST_F(SlowDrive, EscStopsASlowReadAndALaterClickReadsIt) {
+    Click(ChooseButton(0));
+    HWND dialog = WaitForDialog();
+    ASSERT_NE(dialog, nullptr);
+    RemoteTree tree(TreeOf(dialog), program->ProcessId());
+    HTREEITEM l = tree.Child(tree.Root(), L"l:");
+    ASSERT_NE(l, nullptr);
+    HTREEITEM langsam = tree.Child(l, L"Langsam");
+    ASSERT_NE(langsam, nullptr);
+
+    Rules("3 /Langsam\n");
+    tree.ClickButton(l);
+    std::this_thread::sleep_for(800ms);
+    PressKey(VK_ESCAPE);
+    ASSERT_TRUE(Eventually([&] { return tree.Expanded(l); }, 10s));
+    // Stopped: no sub-folders, no message, and the dialog is still open (Esc stopped the
+    // read, it did not cancel the dialog).
+    EXPECT_TRUE(tree.Children(langsam).empty());
+    EXPECT_EQ(program->FindWindowNow(kBoxTitle), nullptr);
+    EXPECT_TRUE(IsWindowVisible(dialog));
+
+    // The next occasion reads it.
+    Rules("");
+    tree.ClickText(langsam);
+    EXPECT_TRUE(Eventually([&] { return Names(tree, langsam) == std::vector<std::wstring>{L"Innen"}; }, 15s));
+    EXPECT_EQ(program->FindWindowNow(kBoxTitle), nullptr);
+}
+
+TEST_F(SlowDrive, AFailingFolderIsReportedOnlyAfterTheSlowOneBeforeIt) {
+    Click(ChooseButton(0));
+    HWND dialog = WaitForDialog();
+    ASSERT_NE(dialog, nullptr);
+    RemoteTree tree(TreeOf(dialog), program->ProcessId());
+    HTREEITEM l = tree.Child(tree.Root(), L"l:");
+    ASSERT_NE(l, nullptr);
+
+    // Both are read at once; B_Kaputt fails at once, A_Langsam takes 2 s and comes first.
+    Rules("2 /A_Langsam\nfail /B_Kaputt\n");
+    tree.ClickButton(l);
+    HWND box = program->WaitForWindow(kBoxTitle, 15s);
+    ASSERT_NE(box, nullptr);
+    EXPECT_EQ(MessageBoxText(box).rfind(L"Fehler beim Lesen des Ordners aufgetreten: ", 0), 0u) << MessageBoxText(box);
+    EXPECT_EQ(Names(tree, tree.Child(l, L"A_Langsam")), std::vector<std::wstring>{L"Kind"});
+    ClickMessageBoxButton(box, IDOK);
+    ASSERT_TRUE(program->WaitUntilGone(box));
+    ASSERT_TRUE(Eventually([&] { return tree.Expanded(l); }, 10s));
+    EXPECT_TRUE(tree.Children(tree.Child(l, L"B_Kaputt")).empty());
+    EXPECT_EQ(Names(tree, tree.Child(l, L"Ruhig")), std::vector<std::wstring>{L"Kind"});
+    EXPECT_EQ(program->FindWindowNow(kBoxTitle), nullptr);
+}
+
+TEST_F(SlowDrive, AListingThatNeverReturnsKeepsNeitherTheDialogNorTheProgramFromClosing) {
+    // Only folders below the root hang here: a hanging root listing would hold the FUSE
+    // root for every later process of the Wine session as well.
+    // The close command while a listing never returns.
+    Click(ChooseButton(0));
+    HWND dialog = WaitForDialog();
+    ASSERT_NE(dialog, nullptr);
+    {
+        RemoteTree tree(TreeOf(dialog), program->ProcessId());
+        HTREEITEM l = tree.Child(tree.Root(), L"l:");
+        ASSERT_NE(l, nullptr);
+        Rules("hang /Haengt\n");
+        tree.ClickButton(l);
+    }
+    std::this_thread::sleep_for(700ms);
+    ASSERT_TRUE(Answers(Main(), 1500));
+    PostMessageW(Main(), WM_CLOSE, 0, 0);
+    EXPECT_TRUE(program->WaitForExit(15s));
+
+    // The dialog closed while a read hangs, then the end of the session with a change.
+    Rules("");
+    program = std::make_unique<Program>();
+    Click(Box(1));
+    TypeText(L"d:\\neu");
+    ASSERT_TRUE(Eventually([&] { return Text(Box(1)) == L"d:\\neu"; }));
+    Click(ChooseButton(0));
+    dialog = WaitForDialog();
+    ASSERT_NE(dialog, nullptr);
+    RemoteTree tree(TreeOf(dialog), program->ProcessId());
+    HTREEITEM l = tree.Child(tree.Root(), L"l:");
+    ASSERT_NE(l, nullptr);
+    Rules("hang /Haengt\n");
+    tree.ClickButton(l);
+    std::this_thread::sleep_for(700ms);
+    ASSERT_TRUE(Answers(dialog, 1500));
+    PostMessageW(dialog, WM_CLOSE, 0, 0);
+    // Under Wine every window destroyed while a thread of the process is stuck in the
+    // kernel costs about 2 s (seen with a bare window, too), hence the long limits.
+    EXPECT_TRUE(program->WaitUntilGone(dialog, 60s));
+    EXPECT_TRUE(Eventually([&] { return Answers(Main(), 1500); }, 60s));
+    EXPECT_TRUE(IsWindowEnabled(Main()));
+    EXPECT_EQ(Text(Box(0)), L"");
+
+    DWORD_PTR agreed = 0;
+    EXPECT_TRUE(SendMessageTimeoutW(Main(), WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF, SMTO_NORMAL, 5000, &agreed));
+    EXPECT_NE(agreed, 0u);
+    const auto t0 = std::chrono::steady_clock::now();
+    SendMessageTimeoutW(Main(), WM_ENDSESSION, TRUE, ENDSESSION_LOGOFF, SMTO_NORMAL, 5000, nullptr);
+    EXPECT_TRUE(program->WaitForExit(240s));
+    std::printf("ended after %lld ms\n", static_cast<long long>(std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - t0).count()));
+    EXPECT_EQ(program->FindWindowNow(kBoxTitle), nullptr);
+    EXPECT_EQ(Stored(1), L"<missing>");
+    EXPECT_EQ(Stored(2), L"<missing>");
+}
+
+}  // namespace
+}  // namespace ovaro::e2e
