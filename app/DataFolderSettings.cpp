@@ -2,8 +2,7 @@
 
 namespace ovaro {
 
-Datenpfade LeseDatenpfade(SettingsStore& store,
-                          const std::function<void(const SettingsError&)>& onReadFailure) {
+Datenpfade LeseDatenpfade(SettingsStore& store, const std::function<void(const SettingsError&)>& onReadFailure) {
     Datenpfade pfade;
     for (int i = 0; i < kEditionCount; ++i) {
         try {

@@ -97,9 +97,9 @@ std::unique_ptr<MainWindow> MainWindow::Create(HINSTANCE instance, SettingsStore
 void MainWindow::CreateControls() {
     const auto table = MainWindowControls();
     HINSTANCE instance = reinterpret_cast<HINSTANCE>(GetWindowLongPtrW(hwnd_, GWLP_HINSTANCE));
-    toolTip_ = CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX,
-                               CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, hwnd_, nullptr, instance,
-                               nullptr);
+    toolTip_ =
+        CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX, CW_USEDEFAULT,
+                        CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, hwnd_, nullptr, instance, nullptr);
     // Created in tab order: the platform's dialog keys follow the creation order.
     for (const ControlSpec& entry : table) {
         const wchar_t* cls = WC_BUTTONW;
@@ -113,15 +113,18 @@ void MainWindow::CreateControls() {
                 style |= ES_AUTOHSCROLL | WS_TABSTOP;
                 exStyle = WS_EX_CLIENTEDGE;
                 break;
-            case ControlKind::Label: cls = WC_STATICW; style |= SS_LEFT; break;
+            case ControlKind::Label:
+                cls = WC_STATICW;
+                style |= SS_LEFT;
+                break;
             default: style |= BS_PUSHBUTTON | WS_TABSTOP; break;
         }
         const std::wstring caption(entry.caption);
         const RECT r = PixelRect(ClientTwips(entry), dpi_);
-        HWND control = CreateWindowExW(exStyle, cls, caption.c_str(), style, r.left, r.top, r.right - r.left,
-                                       r.bottom - r.top, hwnd_,
-                                       reinterpret_cast<HMENU>(static_cast<INT_PTR>(MainWindowControlId(entry.kind, entry.index))),
-                                       instance, nullptr);
+        HWND control = CreateWindowExW(
+            exStyle, cls, caption.c_str(), style, r.left, r.top, r.right - r.left, r.bottom - r.top, hwnd_,
+            reinterpret_cast<HMENU>(static_cast<INT_PTR>(MainWindowControlId(entry.kind, entry.index))), instance,
+            nullptr);
         if (entry.kind == ControlKind::Text) SendMessageW(control, EM_SETLIMITTEXT, 0, 0);  // no 30,000-character cap
         if (!entry.toolTip.empty() && toolTip_ != nullptr) {
             TTTOOLINFOW tool{};
@@ -164,7 +167,8 @@ void MainWindow::ApplyLayout(UINT dpi) {
             // smaller size at which it shows whole within its unchanged place.
             const std::wstring text(entry.caption);
             int pixels = MulDiv(kDialogFontPoints, static_cast<int>(dpi_), 72);
-            while (pixels > kSmallestFittedPixels && WrappedHeight(control, font, text, r.right - r.left) > r.bottom - r.top) {
+            while (pixels > kSmallestFittedPixels &&
+                   WrappedHeight(control, font, text, r.right - r.left) > r.bottom - r.top) {
                 --pixels;
                 if (font != dialogFont) fonts.pop_back();
                 fonts.push_back(CreateDialogFont(dpi_, pixels));
@@ -267,34 +271,26 @@ std::wstring MainWindow::FailureText(const std::exception& failure) const {
 
 LRESULT MainWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
-        case WM_COMMAND:
-            OnCommand(LOWORD(wParam), HIWORD(wParam));
-            return 0;
+        case WM_COMMAND: OnCommand(LOWORD(wParam), HIWORD(wParam)); return 0;
         case WM_CLOSE:
             OnClose(kCloseFromControlMenu);  // close box, system menu and Alt+F4
             return 0;
-        case WM_QUERYENDSESSION:
-            return TRUE;
+        case WM_QUERYENDSESSION: return TRUE;
         case WM_ENDSESSION:
             if (wParam) OnClose(kCloseSessionEnd);
             return 0;
-        case WM_DESTROY:
-            PostQuitMessage(0);
-            return 0;
+        case WM_DESTROY: PostQuitMessage(0); return 0;
         case WM_ACTIVATE:
-        case WM_NEXTDLGCTL:
-            focus_.Handle(hwnd_, message, wParam, lParam);
-            return 0;
-        case DM_GETDEFID:
-            return 0;  // the window has no default button
+        case WM_NEXTDLGCTL: focus_.Handle(hwnd_, message, wParam, lParam); return 0;
+        case DM_GETDEFID: return 0;  // the window has no default button
         case WM_DPICHANGED: {
             ApplyLayout(HIWORD(wParam));
             const RECT* suggested = reinterpret_cast<const RECT*>(lParam);
-            SetWindowPos(hwnd_, nullptr, suggested->left, suggested->top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+            SetWindowPos(hwnd_, nullptr, suggested->left, suggested->top, 0, 0,
+                         SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
             return 0;
         }
-        default:
-            return DefWindowProcW(hwnd_, message, wParam, lParam);
+        default: return DefWindowProcW(hwnd_, message, wParam, lParam);
     }
 }
 

@@ -69,7 +69,7 @@ private:
     HWND toolTip_ = nullptr;
     UINT dpi_ = 96;
     DialogFocus focus_;
-    std::vector<HWND> controls_;   // in tab order, parallel to the layout table
+    std::vector<HWND> controls_;    // in tab order, parallel to the layout table
     std::vector<OwnedFont> fonts_;  // the dialog font and any fitted label fonts
     MainWindowHooks hooks_;
     MainWindowBehaviour behaviour_;

@@ -74,8 +74,7 @@ void MainWindowBehaviour::btnFertigstellen_Click() {
     if (answer == kAnswerNo || answer == kNoAnswer) return;
     const bool common = surface_.CheckState() != 0;
     Datenpfade pfade;
-    for (int i = 0; i < kEditionCount; ++i)
-        pfade[i] = surface_.RowText(common ? kCommonRow : static_cast<int16_t>(i));
+    for (int i = 0; i < kEditionCount; ++i) pfade[i] = surface_.RowText(common ? kCommonRow : static_cast<int16_t>(i));
     SpeichereDatenpfade(store_, pfade);  // a failure leaves bGeaendert set and shows no report
     bGeaendert_ = false;
     surface_.ShowMessage(kSaveReport, kMbOk);

@@ -43,8 +43,7 @@ inline constexpr std::wstring_view kSaveReport =
     L"ACHTUNG: Wenn Sie eine frühere Sicherung der Registry wiederherstellen (zum Beispiel mit der "
     L"Systemwiederherstellung von Windows), vergessen Sie nicht, die Datenordner von Ovaro zu überprüfen "
     L"und gegebenenfalls erneut zu setzen.";
-inline constexpr std::wstring_view kCloseQuestion =
-    L"Das Programm wirklich beenden, ohne die Änderungen zu speichern?";
+inline constexpr std::wstring_view kCloseQuestion = L"Das Programm wirklich beenden, ohne die Änderungen zu speichern?";
 
 // The window that shows the rows.
 class MainWindowSurface {

@@ -22,7 +22,12 @@ constexpr ControlSpec Text(int16_t r, int container, int top) {
 }
 // Of the "Wählen..." buttons only row 0 and the common row carry a tool tip.
 constexpr ControlSpec Choose(int16_t r, int container, int top) {
-    return {ControlKind::ChooseButton, r, L"btnOrdnerwahl", L"Wählen...", {4740, top, 912, 312}, container,
+    return {ControlKind::ChooseButton,
+            r,
+            L"btnOrdnerwahl",
+            L"Wählen...",
+            {4740, top, 912, 312},
+            container,
             (r == 0 || r == kCommonRow) ? kTipChoose : std::wstring_view{}};
 }
 constexpr ControlSpec Reset(int16_t r, int container, int top) {
@@ -32,8 +37,10 @@ constexpr ControlSpec Reset(int16_t r, int container, int top) {
 constexpr std::array<ControlSpec, kTableSize> BuildTable() {
     std::array<ControlSpec, kTableSize> t{};
     int n = 0;
-    t[n++] = {ControlKind::Frame, -1, L"Frame2", L"Gemeinsamer Ordner für alle Ovaro-Versionen", {180, 840, 6612, 1092}, -1, {}};
-    t[n++] = {ControlKind::CheckBox, -1, L"optGemeinsameVersion", L" &Verwenden", {240, 240, 4752, 372}, kFrame2, kTipCommon};
+    t[n++] = {ControlKind::Frame,     -1, L"Frame2", L"Gemeinsamer Ordner für alle Ovaro-Versionen",
+              {180, 840, 6612, 1092}, -1, {}};
+    t[n++] = {
+        ControlKind::CheckBox, -1, L"optGemeinsameVersion", L" &Verwenden", {240, 240, 4752, 372}, kFrame2, kTipCommon};
     t[n++] = Text(kCommonRow, kFrame2, 600);
     t[n++] = Choose(kCommonRow, kFrame2, 600);
     t[n++] = Reset(kCommonRow, kFrame2, 600);
@@ -47,7 +54,8 @@ constexpr std::array<ControlSpec, kTableSize> BuildTable() {
     t[n++] = {ControlKind::SaveButton, -1, L"btnFertigstellen", L"Speichern", {2640, 5880, 1752, 372}, -1, {}};
     t[n++] = {ControlKind::CloseButton, -1, L"btnEnde", L"Schließen", {4800, 5880, 1632, 372}, -1, {}};
     t[n++] = {ControlKind::Label, -1, L"Label1", kLabel1Text, {180, 120, 6672, 672}, -1, {}};
-    t[n++] = {ControlKind::Frame, -1, L"Frame1", L"Individuelle Ordner für Ovaro-Versionen", {180, 2040, 6612, 3132}, -1, {}};
+    t[n++] = {ControlKind::Frame,      -1, L"Frame1", L"Individuelle Ordner für Ovaro-Versionen",
+              {180, 2040, 6612, 3132}, -1, {}};
     t[n++] = {ControlKind::Label, -1, L"Label3", kLabel3Text, {180, 5220, 6672, 552}, -1, {}};
     return t;
 }

@@ -20,11 +20,11 @@ struct TwipsRect {
 
 struct ControlSpec {
     ControlKind kind;
-    int16_t index;            // row of a control array element, -1 for single controls
-    std::wstring_view name;   // for reports and tests
+    int16_t index;           // row of a control array element, -1 for single controls
+    std::wstring_view name;  // for reports and tests
     std::wstring_view caption;
-    TwipsRect place;          // relative to the container
-    int container;            // position in the table of the containing frame, -1 for the window
+    TwipsRect place;  // relative to the container
+    int container;    // position in the table of the containing frame, -1 for the window
     std::wstring_view toolTip;
 };
 

@@ -30,8 +30,8 @@ OneCopyPerUser::OneCopyPerUser(std::wstring_view base) {
     if (name.empty()) return;
     // A small shared block: its existence says a copy runs, its content names the window.
     // Its default security lets only this user open it.
-    HANDLE mapping = CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, sizeof(std::uint64_t),
-                                        name.c_str());
+    HANDLE mapping =
+        CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, sizeof(std::uint64_t), name.c_str());
     const DWORD error = GetLastError();
     if (mapping == nullptr) return;
     mapping_.reset(mapping);

@@ -67,8 +67,8 @@ std::wstring RegistrySettingsStore::Read(std::wstring_view application, std::wst
     return text;
 }
 
-void RegistrySettingsStore::Write(std::wstring_view application, std::wstring_view section,
-                                  std::wstring_view key, std::wstring_view value) {
+void RegistrySettingsStore::Write(std::wstring_view application, std::wstring_view section, std::wstring_view key,
+                                  std::wstring_view value) {
     using Op = SettingsError::Operation;
     HKEY raw = nullptr;
     LSTATUS status = RegCreateKeyExW(root_, SectionPath(application, section).c_str(), 0, nullptr,
@@ -79,8 +79,8 @@ void RegistrySettingsStore::Write(std::wstring_view application, std::wstring_vi
     const std::wstring text(value);  // c_str() gives the terminating NUL that REG_SZ carries
     const size_t bytes = (text.size() + 1) * sizeof(wchar_t);
     if (bytes > MAXDWORD) Fail(Op::Write, application, ERROR_INVALID_PARAMETER);
-    status = RegSetValueExW(sectionKey.get(), valueName.c_str(), 0, REG_SZ,
-                            reinterpret_cast<const BYTE*>(text.c_str()), static_cast<DWORD>(bytes));
+    status = RegSetValueExW(sectionKey.get(), valueName.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
+                            static_cast<DWORD>(bytes));
     if (status != ERROR_SUCCESS) Fail(Op::Write, application, status);
 }
 

@@ -17,10 +17,10 @@ public:
     explicit RegistrySettingsStore(HKEY root = HKEY_CURRENT_USER, std::wstring basePath = kBasePath)
         : root_(root), basePath_(std::move(basePath)) {}
 
-    std::wstring Read(std::wstring_view application, std::wstring_view section,
-                      std::wstring_view key, std::wstring_view fallback) override;
-    void Write(std::wstring_view application, std::wstring_view section,
-               std::wstring_view key, std::wstring_view value) override;
+    std::wstring Read(std::wstring_view application, std::wstring_view section, std::wstring_view key,
+                      std::wstring_view fallback) override;
+    void Write(std::wstring_view application, std::wstring_view section, std::wstring_view key,
+               std::wstring_view value) override;
 
 private:
     std::wstring SectionPath(std::wstring_view application, std::wstring_view section) const;

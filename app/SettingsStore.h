@@ -15,9 +15,8 @@ public:
     enum class Operation { Read, Write };
 
     SettingsError(Operation operation, std::wstring application, unsigned long code, std::wstring description)
-        : std::runtime_error("settings store failure"),
-          operation_(operation), application_(std::move(application)), code_(code),
-          description_(std::move(description)) {}
+        : std::runtime_error("settings store failure"), operation_(operation), application_(std::move(application)),
+          code_(code), description_(std::move(description)) {}
 
     Operation operation() const { return operation_; }
     const std::wstring& application() const { return application_; }
@@ -35,11 +34,11 @@ class SettingsStore {
 public:
     virtual ~SettingsStore() = default;
     // The stored value, or `fallback` when the application, section or value does not exist.
-    virtual std::wstring Read(std::wstring_view application, std::wstring_view section,
-                              std::wstring_view key, std::wstring_view fallback) = 0;
+    virtual std::wstring Read(std::wstring_view application, std::wstring_view section, std::wstring_view key,
+                              std::wstring_view fallback) = 0;
     // Stores the value, creating application and section as needed; never deletes anything.
-    virtual void Write(std::wstring_view application, std::wstring_view section,
-                       std::wstring_view key, std::wstring_view value) = 0;
+    virtual void Write(std::wstring_view application, std::wstring_view section, std::wstring_view key,
+                       std::wstring_view value) = 0;
 };
 
 }  // namespace ovaro

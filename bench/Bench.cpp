@@ -108,8 +108,9 @@ HWND MakeHost() {
         return RegisterClassW(&wc) != 0;
     }();
     if (!registered) return nullptr;
-    const HWND host = CreateWindowExW(0, L"OvaroBenchHost", L"Bench", WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN | WS_VISIBLE,
-                                      10, 10, 400, 620, nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
+    const HWND host =
+        CreateWindowExW(0, L"OvaroBenchHost", L"Bench", WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN | WS_VISIBLE, 10, 10, 400,
+                        620, nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
     return host;
 }
 
@@ -214,8 +215,10 @@ double FloorCreate(HWND host, long long* nodes, HWND* keep = nullptr) {
     PaintNow(host);
     const double t1 = NowMs();
     *nodes = static_cast<long long>(SendMessageW(tree, TVM_GETCOUNT, 0, 0));
-    if (keep) *keep = tree;
-    else DestroyWindow(tree);
+    if (keep)
+        *keep = tree;
+    else
+        DestroyWindow(tree);
     return t1 - t0;
 }
 
@@ -257,7 +260,8 @@ int CaseCreate(long long n) {
             floor.push_back(f);
         }
     }
-    if (oursNodes != floorNodes) std::fprintf(stderr, "create: nodes differ, ours %lld, floor %lld\n", oursNodes, floorNodes);
+    if (oursNodes != floorNodes)
+        std::fprintf(stderr, "create: nodes differ, ours %lld, floor %lld\n", oursNodes, floorNodes);
     if (oursNodes < n) return ReportError("create", "drive-s-has-fewer-folders"), 1;
     ReportVsFloor("create", n, reps, Summarise(ours), Summarise(floor), oursNodes, "<=1.2");
     DestroyWindow(host);
@@ -346,7 +350,8 @@ double FloorWalk(HWND host) {
     // As after creation: t: and its first level.
     const HTREEITEM drive = Insert(tree, TVI_ROOT, L"t:");
     std::vector<std::pair<HTREEITEM, std::wstring>> children;
-    ListAndInsert(tree, drive, L"t:\\", [&](HTREEITEM item, const wchar_t* name) { children.emplace_back(item, name); });
+    ListAndInsert(tree, drive, L"t:\\",
+                  [&](HTREEITEM item, const wchar_t* name) { children.emplace_back(item, name); });
     PaintNow(host);
 
     std::wstring base = L"t:\\", folder;
@@ -633,7 +638,8 @@ double LongestUnanswered(const std::wstring& rowText, double* openMs) {
         if (!main) Sleep(10);
     }
     return main == nullptr ? -1 : [&] {
-        if (!rowText.empty()) SendMessageW(GetDlgItem(main, 100), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(rowText.c_str()));
+        if (!rowText.empty())
+            SendMessageW(GetDlgItem(main, 100), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(rowText.c_str()));
         double longest = 0;
         const double t0 = NowMs();
         PostMessageW(main, WM_COMMAND, MAKEWPARAM(200, BN_CLICKED), 0);  // "Wählen..." of row 0
@@ -814,7 +820,6 @@ int CaseMemory(long long n) {
     Emit(line);
     return 0;
 }
-
 
 // ---- case 7: start-up against a bare window with the same 38 controls -------------------
 
@@ -1035,21 +1040,26 @@ int CaseSoak(int cycles) {
     const Usage& b = driver.atEnd_;
     auto grow = [](auto from, auto to) { return static_cast<long long>(to) - static_cast<long long>(from); };
     char gdi[32], user32[32];
-    if (a.gdi == 0 && b.gdi == 0) std::snprintf(gdi, sizeof gdi, "not-reported");
-    else std::snprintf(gdi, sizeof gdi, "%+lld", grow(a.gdi, b.gdi));
-    if (a.user == 0 && b.user == 0) std::snprintf(user32, sizeof user32, "not-reported");
-    else std::snprintf(user32, sizeof user32, "%+lld", grow(a.user, b.user));
+    if (a.gdi == 0 && b.gdi == 0)
+        std::snprintf(gdi, sizeof gdi, "not-reported");
+    else
+        std::snprintf(gdi, sizeof gdi, "%+lld", grow(a.gdi, b.gdi));
+    if (a.user == 0 && b.user == 0)
+        std::snprintf(user32, sizeof user32, "not-reported");
+    else
+        std::snprintf(user32, sizeof user32, "%+lld", grow(a.user, b.user));
     const Figures t = Summarise(driver.times_);
     char line[768];
-    std::snprintf(line, sizeof line,
-                  "BENCH case=soak n=%d from_cycle=50 handles=%+lld gdi=%s user=%s windows=%+lld private_bytes=%+lld heap_bytes=%+lld "
-                  "handles_at_end=%lu gdi_at_end=%lu windows_at_end=%lld private_bytes_at_end=%llu saves=%d walked_to=%d "
-                  "cycle_median_ms=%.2f cycle_min_ms=%.2f cycle_max_ms=%.2f target=handles+0,gdi+0,user+0,private<65536",
-                  cycles, grow(a.handles, b.handles), gdi, user32, grow(a.windows, b.windows),
-                  grow(a.privateBytes, b.privateBytes), grow(a.heapBytes, b.heapBytes), static_cast<unsigned long>(b.handles),
-                  static_cast<unsigned long>(b.gdi), b.windows,
-                  static_cast<unsigned long long>(b.privateBytes), driver.saves_, driver.walkedTo_, t.median, t.min,
-                  t.max);
+    std::snprintf(
+        line, sizeof line,
+        "BENCH case=soak n=%d from_cycle=50 handles=%+lld gdi=%s user=%s windows=%+lld private_bytes=%+lld "
+        "heap_bytes=%+lld "
+        "handles_at_end=%lu gdi_at_end=%lu windows_at_end=%lld private_bytes_at_end=%llu saves=%d walked_to=%d "
+        "cycle_median_ms=%.2f cycle_min_ms=%.2f cycle_max_ms=%.2f target=handles+0,gdi+0,user+0,private<65536",
+        cycles, grow(a.handles, b.handles), gdi, user32, grow(a.windows, b.windows),
+        grow(a.privateBytes, b.privateBytes), grow(a.heapBytes, b.heapBytes), static_cast<unsigned long>(b.handles),
+        static_cast<unsigned long>(b.gdi), b.windows, static_cast<unsigned long long>(b.privateBytes), driver.saves_,
+        driver.walkedTo_, t.median, t.min, t.max);
     Emit(line);
     return 0;
 }
@@ -1185,10 +1195,10 @@ int wmain(int argc, wchar_t** argv) {
     if (what == L"soak") return CaseSoak(argc > 2 ? _wtoi(argv[2]) : 1000);
     if (what == L"responsive-slow") return CaseResponsive("responsive-slow", L"");
     if (what == L"responsive-wide") return CaseResponsive("responsive-wide", L"s:\\");
-    if (what == L"slow-expand")
-        return CaseSlowExpand(argc > 2 ? _wtof(argv[2]) : 250.0, argc > 3 ? argv[3] : L"drive");
-    std::fputs("usage: ovaro_bench create N | expand | path | startup | picker [LIMIT_S] | memory N | parts |\n"
-               "       startup-controls | soak [CYCLES] | responsive-slow | responsive-wide | slow-expand [WAIT_MS]\n",
-               stderr);
+    if (what == L"slow-expand") return CaseSlowExpand(argc > 2 ? _wtof(argv[2]) : 250.0, argc > 3 ? argv[3] : L"drive");
+    std::fputs(
+        "usage: ovaro_bench create N | expand | path | startup | picker [LIMIT_S] | memory N | parts |\n"
+        "       startup-controls | soak [CYCLES] | responsive-slow | responsive-wide | slow-expand [WAIT_MS]\n",
+        stderr);
     return 2;
 }

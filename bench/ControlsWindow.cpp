@@ -41,16 +41,16 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
     wc.lpszClassName = className;
     if (!RegisterClassExW(&wc)) return 1;
     const std::wstring caption(kMainWindowCaption);
-    const HWND window = CreateWindowExW(WS_EX_CONTROLPARENT, className, caption.c_str(),
-                                        WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU, CW_USEDEFAULT, CW_USEDEFAULT, 100,
-                                        100, nullptr, nullptr, instance, nullptr);
+    const HWND window =
+        CreateWindowExW(WS_EX_CONTROLPARENT, className, caption.c_str(), WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU,
+                        CW_USEDEFAULT, CW_USEDEFAULT, 100, 100, nullptr, nullptr, instance, nullptr);
     if (!window) return 1;
     const UINT dpi = WindowDpi(window);
     const OwnedFont owned = CreateDialogFont(dpi);
     const HFONT font = owned.get();
-    const HWND tips = CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX,
-                                      CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, window, nullptr,
-                                      instance, nullptr);
+    const HWND tips =
+        CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX, CW_USEDEFAULT,
+                        CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, window, nullptr, instance, nullptr);
     int id = 100;
     for (const ControlSpec& entry : MainWindowControls()) {
         const wchar_t* cls = WC_BUTTONW;
@@ -64,15 +64,18 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
                 style |= ES_AUTOHSCROLL | WS_TABSTOP;
                 exStyle = WS_EX_CLIENTEDGE;
                 break;
-            case ControlKind::Label: cls = WC_STATICW; style |= SS_LEFT; break;
+            case ControlKind::Label:
+                cls = WC_STATICW;
+                style |= SS_LEFT;
+                break;
             default: style |= BS_PUSHBUTTON | WS_TABSTOP; break;
         }
         const std::wstring text(entry.caption);
         const TwipsRect t = ClientTwips(entry);
         const RECT r = TwipsToPixels(t.left, t.top, t.width, t.height, dpi);
-        const HWND control = CreateWindowExW(exStyle, cls, text.c_str(), style, r.left, r.top, r.right - r.left,
-                                             r.bottom - r.top, window, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id++)),
-                                             instance, nullptr);
+        const HWND control =
+            CreateWindowExW(exStyle, cls, text.c_str(), style, r.left, r.top, r.right - r.left, r.bottom - r.top,
+                            window, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id++)), instance, nullptr);
         SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
         if (!entry.toolTip.empty() && tips) {
             TTTOOLINFOW tool{};

@@ -16,11 +16,11 @@ namespace ovaro::folders {
 struct BackgroundFolderLister::Request {
     explicit Request(std::wstring f) : folder(std::move(f)) {}
     const std::wstring folder;
-    bool started = false;    // a worker has taken it
-    bool done = false;       // result is valid
-    bool abandoned = false;  // nobody will take the result
-    bool released = false;   // abandoned while read: its worker no longer counts
-    HANDLE thread = nullptr; // the worker's thread while it reads, for cancelling
+    bool started = false;     // a worker has taken it
+    bool done = false;        // result is valid
+    bool abandoned = false;   // nobody will take the result
+    bool released = false;    // abandoned while read: its worker no longer counts
+    HANDLE thread = nullptr;  // the worker's thread while it reads, for cancelling
     FolderListing result;
 };
 
@@ -55,10 +55,9 @@ void CALLBACK ReadWorker(PTP_CALLBACK_INSTANCE, void* context);
 }  // namespace
 
 BackgroundFolderLister::BackgroundFolderLister(RestrictedWait& wait, ReadFolderFn read, unsigned readsAtOnce)
-    : wait_(wait),
-      shared_(std::make_shared<Shared>(read ? std::move(read)
-                                            : ReadFolderFn([](const std::wstring& f) { return ReadFolder(f); }),
-                                       std::max(1u, readsAtOnce))) {
+    : wait_(wait), shared_(std::make_shared<Shared>(
+                       read ? std::move(read) : ReadFolderFn([](const std::wstring& f) { return ReadFolder(f); }),
+                       std::max(1u, readsAtOnce))) {
     wait_.dropReads = [this] { DropOutstanding(); };
 }
 
@@ -85,21 +84,22 @@ void BackgroundFolderLister::DropOutstanding() {
     std::erase_if(shared_->pending, [](const std::shared_ptr<Request>& r) { return r->abandoned; });
 }
 
-std::shared_ptr<BackgroundFolderLister::Request> BackgroundFolderLister::Start(const std::wstring& folder,
-                                                                               bool first) {
+std::shared_ptr<BackgroundFolderLister::Request> BackgroundFolderLister::Start(const std::wstring& folder, bool first) {
     auto request = std::make_shared<Request>(folder);
     requests_.emplace(folder, request);
     std::lock_guard lock(shared_->mutex);
-    if (first) shared_->pending.push_front(request);
-    else shared_->pending.push_back(request);
+    if (first)
+        shared_->pending.push_front(request);
+    else
+        shared_->pending.push_back(request);
     return request;
 }
 
 namespace {
 
 // Starts workers until readsAtOnce are busy or nothing is pending; shared->mutex held.
-void StartWorkers(const std::shared_ptr<BackgroundFolderLister::Shared>& shared, std::size_t pending,
-                  unsigned& running, unsigned readsAtOnce) {
+void StartWorkers(const std::shared_ptr<BackgroundFolderLister::Shared>& shared, std::size_t pending, unsigned& running,
+                  unsigned readsAtOnce) {
     while (running < readsAtOnce && running < pending) {
         auto* context = new std::shared_ptr<BackgroundFolderLister::Shared>(shared);
         if (!TrySubmitThreadpoolCallback(&ReadWorker, context, nullptr)) {

@@ -51,8 +51,8 @@ bool FolderChoiceDialog::Create(HINSTANCE instance, const OvaroFolderTreeView::S
     // may tell about them, and nothing the user does in the owner may act meanwhile.
     DisableOwner();
     // WS_EX_DLGMODALFRAME with no class icon: the dialog shows no icon.
-    if (MakeWindow(kExStyle, kClassName, L"Ordner wählen", kStyle, CW_USEDEFAULT,
-                   CW_USEDEFAULT, 100, 100, owner_, nullptr, instance) == nullptr)
+    if (MakeWindow(kExStyle, kClassName, L"Ordner wählen", kStyle, CW_USEDEFAULT, CW_USEDEFAULT, 100, 100, owner_,
+                   nullptr, instance) == nullptr)
         return false;
     const UINT dpi = WindowDpi(hwnd_);
     SetClientSize(hwnd_, TwipsToPixels(kDialogWidthTwips, dpi), TwipsToPixels(kDialogHeightTwips, dpi));
@@ -168,12 +168,13 @@ LRESULT FolderChoiceDialog::HandleMessage(UINT message, WPARAM wParam, LPARAM lP
     switch (message) {
         case WM_COMMAND:
             if (HIWORD(wParam) == BN_CLICKED || lParam == 0) {
-                if (LOWORD(wParam) == IDOK) btnOK_Click();
-                else if (LOWORD(wParam) == IDCANCEL) btnAbbrechen_Click();
+                if (LOWORD(wParam) == IDOK)
+                    btnOK_Click();
+                else if (LOWORD(wParam) == IDCANCEL)
+                    btnAbbrechen_Click();
             }
             return 0;
-        case DM_GETDEFID:
-            return MAKELRESULT(IDOK, DC_HASDEFID);
+        case DM_GETDEFID: return MAKELRESULT(IDOK, DC_HASDEFID);
         case WM_CLOSE:
             // Close box, system menu, Alt+F4: the dialog unloads, whatever the reason.
             Form_QueryUnload();
@@ -185,9 +186,7 @@ LRESULT FolderChoiceDialog::HandleMessage(UINT message, WPARAM wParam, LPARAM lP
             DestroyWindow(hwnd_);
             return 0;
         case WM_ACTIVATE:
-        case WM_NEXTDLGCTL:
-            focus_.Handle(hwnd_, message, wParam, lParam);
-            return 0;
+        case WM_NEXTDLGCTL: focus_.Handle(hwnd_, message, wParam, lParam); return 0;
         case WM_DPICHANGED: {
             // The system's rectangle keeps the size the user gave the dialog, at the new scale.
             const RECT* suggested = reinterpret_cast<const RECT*>(lParam);
@@ -206,8 +205,7 @@ LRESULT FolderChoiceDialog::HandleMessage(UINT message, WPARAM wParam, LPARAM lP
             info->ptMinTrackSize = {frame.right - frame.left, frame.bottom - frame.top};
             return 0;
         }
-        default:
-            return DefWindowProcW(hwnd_, message, wParam, lParam);
+        default: return DefWindowProcW(hwnd_, message, wParam, lParam);
     }
 }
 

@@ -11,7 +11,7 @@ wchar_t PortableLower(wchar_t c) {
     const auto u = static_cast<std::uint32_t>(c);
     if (u >= L'A' && u <= L'Z') return static_cast<wchar_t>(u + 32);
     if (u < 0xC0) return c;
-    if ((u >= 0xC0 && u <= 0xDE && u != 0xD7) ||  // Latin-1
+    if ((u >= 0xC0 && u <= 0xDE && u != 0xD7) ||     // Latin-1
         (u >= 0x391 && u <= 0x3AB && u != 0x3A2) ||  // Greek
         (u >= 0x410 && u <= 0x42F))                  // Cyrillic
         return static_cast<wchar_t>(u + 32);

@@ -15,7 +15,8 @@ inline constexpr std::wstring_view kRootText = L"Arbeitsplatz";
 
 // The user's texts, exactly as the users know them.
 inline constexpr std::wstring_view kTextNoAccessBefore = L"Auf Ordner ";
-inline constexpr std::wstring_view kTextNoAccessAfter = L" kann nicht zugegriffen werden.\r\nDas Laufwerk ist nicht bereit.";
+inline constexpr std::wstring_view kTextNoAccessAfter =
+    L" kann nicht zugegriffen werden.\r\nDas Laufwerk ist nicht bereit.";
 inline constexpr std::wstring_view kTextReadFailed = L"Fehler beim Lesen des Ordners aufgetreten: ";
 inline constexpr std::wstring_view kTextAddFailed = L"Beim Einlesen des Verzeichnisses ist ein Fehler aufgetreten: ";
 // Descriptions for failures that have no platform error behind them.

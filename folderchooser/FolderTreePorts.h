@@ -58,8 +58,15 @@ public:
 };
 
 // Platform drive type numbers.
-enum DriveType : unsigned { kDriveUnknown = 0, kDriveNoRootDir = 1, kDriveRemovable = 2, kDriveFixed = 3,
-                            kDriveRemote = 4, kDriveCdRom = 5, kDriveRamDisk = 6 };
+enum DriveType : unsigned {
+    kDriveUnknown = 0,
+    kDriveNoRootDir = 1,
+    kDriveRemovable = 2,
+    kDriveFixed = 3,
+    kDriveRemote = 4,
+    kDriveCdRom = 5,
+    kDriveRamDisk = 6
+};
 
 class DriveSource {
 public:

@@ -39,11 +39,15 @@ using OwnedImageList = Owned<HIMAGELIST, &ImageList_Destroy>;
 
 bool IsNavigationKey(WPARAM key) {
     switch (key) {
-    case VK_UP: case VK_DOWN: case VK_LEFT: case VK_RIGHT:
-    case VK_HOME: case VK_END: case VK_PRIOR: case VK_NEXT:
-        return true;
-    default:
-        return false;
+        case VK_UP:
+        case VK_DOWN:
+        case VK_LEFT:
+        case VK_RIGHT:
+        case VK_HOME:
+        case VK_END:
+        case VK_PRIOR:
+        case VK_NEXT: return true;
+        default: return false;
     }
 }
 
@@ -60,30 +64,29 @@ bool IsNavigationKey(WPARAM key) {
 LRESULT CALLBACK TreeProc(HWND tree, UINT message, WPARAM wParam, LPARAM lParam) {
     const auto original = reinterpret_cast<WNDPROC>(GetWindowLongPtrW(tree, GWLP_USERDATA));
     switch (message) {
-    case WM_SETFOCUS: {
-        const bool hadSelection = TreeView_GetSelection(tree) != nullptr;
-        const LRESULT result = CallWindowProcW(original, tree, message, wParam, lParam);
-        if (!hadSelection && TreeView_GetSelection(tree) != nullptr) TreeView_SelectItem(tree, nullptr);
-        return result;
-    }
-    case WM_KEYDOWN: {
-        const HTREEITEM selected = TreeView_GetSelection(tree);
-        if (selected == nullptr && (IsNavigationKey(wParam) || wParam == VK_MULTIPLY)) {
-            if (const HTREEITEM root = TreeView_GetRoot(tree)) {
-                TreeView_SelectItem(tree, root);
-                SendMessageW(GetParent(tree), kMsgKeyboardSelection, 0, reinterpret_cast<LPARAM>(root));
+        case WM_SETFOCUS: {
+            const bool hadSelection = TreeView_GetSelection(tree) != nullptr;
+            const LRESULT result = CallWindowProcW(original, tree, message, wParam, lParam);
+            if (!hadSelection && TreeView_GetSelection(tree) != nullptr) TreeView_SelectItem(tree, nullptr);
+            return result;
+        }
+        case WM_KEYDOWN: {
+            const HTREEITEM selected = TreeView_GetSelection(tree);
+            if (selected == nullptr && (IsNavigationKey(wParam) || wParam == VK_MULTIPLY)) {
+                if (const HTREEITEM root = TreeView_GetRoot(tree)) {
+                    TreeView_SelectItem(tree, root);
+                    SendMessageW(GetParent(tree), kMsgKeyboardSelection, 0, reinterpret_cast<LPARAM>(root));
+                }
+                return 0;
             }
-            return 0;
+            if (wParam == VK_MULTIPLY) {
+                if (TreeView_GetItemState(tree, selected, TVIS_EXPANDED) & TVIS_EXPANDED) return 0;
+                wParam = VK_RIGHT;
+            }
+            if (wParam == VK_RIGHT || wParam == VK_RETURN) SendMessageW(GetParent(tree), kMsgCommitSelection, 0, 0);
+            break;
         }
-        if (wParam == VK_MULTIPLY) {
-            if (TreeView_GetItemState(tree, selected, TVIS_EXPANDED) & TVIS_EXPANDED) return 0;
-            wParam = VK_RIGHT;
-        }
-        if (wParam == VK_RIGHT || wParam == VK_RETURN) SendMessageW(GetParent(tree), kMsgCommitSelection, 0, 0);
-        break;
-    }
-    default:
-        break;
+        default: break;
     }
     return CallWindowProcW(original, tree, message, wParam, lParam);
 }
@@ -96,8 +99,8 @@ struct Strip {
 
 Strip StripFor(UINT dpi) {
 #ifdef IDB_TREE_PICTURES_16
-    constexpr std::array<Strip, 3> strips{{{IDB_TREE_PICTURES_16, 16}, {IDB_TREE_PICTURES_24, 24},
-                                          {IDB_TREE_PICTURES_32, 32}}};
+    constexpr std::array<Strip, 3> strips{
+        {{IDB_TREE_PICTURES_16, 16}, {IDB_TREE_PICTURES_24, 24}, {IDB_TREE_PICTURES_32, 32}}};
 #else
     constexpr std::array<Strip, 3> strips{{{200, 16}, {201, 24}, {202, 32}}};
 #endif
@@ -111,9 +114,7 @@ Strip StripFor(UINT dpi) {
 
 struct OvaroFolderTreeView::Parts {
     explicit Parts(HWND control, HWND tree, const Sources& sources)
-        : nodes(tree, &wait),
-          lister(wait),
-          sink(control),
+        : nodes(tree, &wait), lister(wait), sink(control),
           logic(nodes, sources.drives ? *sources.drives : drives, sources.lister ? *sources.lister : lister,
                 sources.messages ? *sources.messages : sink, folders::Win32LowerCase) {}
 
@@ -190,56 +191,43 @@ std::wstring OvaroFolderTreeView::VollerPfad(HTREEITEM node) const {
 
 LRESULT OvaroFolderTreeView::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
-    case WM_CREATE:
-        return OnCreate() ? 0 : -1;
-    case WM_SIZE:
-        OnSize(LOWORD(lParam), HIWORD(lParam));
-        return 0;
-    case WM_SETFOCUS:
-        if (tree_ != nullptr) SetFocus(tree_);
-        return 0;
-    case WM_SETFONT:
-        if (tree_ != nullptr) SendMessageW(tree_, WM_SETFONT, wParam, lParam);
-        return 0;
-    case WM_GETFONT:
-        return tree_ != nullptr ? SendMessageW(tree_, WM_GETFONT, 0, 0) : 0;
-    case WM_DPICHANGED_AFTERPARENT:
-        LoadPictures();
-        return 0;
-    case WM_DESTROY:
-        if (parts_) {
-            // Closed while a folder is read (the dialog, the program, the session): the
-            // logic that waits gets no more listings, and nothing it reads later is used.
-            parts_->wait.StopForGood();
-            if (parts_->wait.Busy() && tree_ != nullptr) {
-                // The logic may be running inside one of the tree view's own notifications
-                // (a user's expansion), which the tree view must outlive: it leaves the dying
-                // window and goes with this object.
-                ShowWindow(tree_, SW_HIDE);
-                SetParent(tree_, HWND_MESSAGE);
-                orphan_ = tree_;
+        case WM_CREATE: return OnCreate() ? 0 : -1;
+        case WM_SIZE: OnSize(LOWORD(lParam), HIWORD(lParam)); return 0;
+        case WM_SETFOCUS:
+            if (tree_ != nullptr) SetFocus(tree_);
+            return 0;
+        case WM_SETFONT:
+            if (tree_ != nullptr) SendMessageW(tree_, WM_SETFONT, wParam, lParam);
+            return 0;
+        case WM_GETFONT: return tree_ != nullptr ? SendMessageW(tree_, WM_GETFONT, 0, 0) : 0;
+        case WM_DPICHANGED_AFTERPARENT: LoadPictures(); return 0;
+        case WM_DESTROY:
+            if (parts_) {
+                // Closed while a folder is read (the dialog, the program, the session): the
+                // logic that waits gets no more listings, and nothing it reads later is used.
+                parts_->wait.StopForGood();
+                if (parts_->wait.Busy() && tree_ != nullptr) {
+                    // The logic may be running inside one of the tree view's own notifications
+                    // (a user's expansion), which the tree view must outlive: it leaves the dying
+                    // window and goes with this object.
+                    ShowWindow(tree_, SW_HIDE);
+                    SetParent(tree_, HWND_MESSAGE);
+                    orphan_ = tree_;
+                }
             }
+            return 0;
+        case WM_NOTIFY: {
+            const auto* header = reinterpret_cast<const NMHDR*>(lParam);
+            if (header != nullptr && header->hwndFrom == tree_) return OnNotify(*header);
+            break;
         }
-        return 0;
-    case WM_NOTIFY: {
-        const auto* header = reinterpret_cast<const NMHDR*>(lParam);
-        if (header != nullptr && header->hwndFrom == tree_) return OnNotify(*header);
-        break;
-    }
-    case kMsgNodeClick:
-        OnNodeClickPosted(reinterpret_cast<HTREEITEM>(lParam));
-        return 0;
-    case kMsgKeyboardSelection:
-        AwaitRest(reinterpret_cast<HTREEITEM>(lParam));
-        return 0;
-    case kMsgCommitSelection:
-        CommitKeyboardSelection();
-        return 0;
-    case WM_TIMER:
-        if (wParam == kRestTimer) CommitKeyboardSelection();
-        return 0;
-    default:
-        break;
+        case kMsgNodeClick: OnNodeClickPosted(reinterpret_cast<HTREEITEM>(lParam)); return 0;
+        case kMsgKeyboardSelection: AwaitRest(reinterpret_cast<HTREEITEM>(lParam)); return 0;
+        case kMsgCommitSelection: CommitKeyboardSelection(); return 0;
+        case WM_TIMER:
+            if (wParam == kRestTimer) CommitKeyboardSelection();
+            return 0;
+        default: break;
     }
     return DefWindowProcW(hwnd_, message, wParam, lParam);
 }
@@ -247,12 +235,11 @@ LRESULT OvaroFolderTreeView::HandleMessage(UINT message, WPARAM wParam, LPARAM l
 bool OvaroFolderTreeView::OnCreate() {
     RECT client{};
     GetClientRect(hwnd_, &client);
-    tree_ = CreateWindowExW(WS_EX_CLIENTEDGE, WC_TREEVIEWW, L"",
-                            WS_CHILD | WS_VISIBLE | WS_TABSTOP | TVS_HASLINES | TVS_HASBUTTONS | TVS_LINESATROOT |
-                                TVS_SHOWSELALWAYS,
-                            0, 0, client.right, client.bottom, hwnd_,
-                            reinterpret_cast<HMENU>(static_cast<INT_PTR>(kTreeId)), GetModuleHandleW(nullptr),
-                            nullptr);
+    tree_ = CreateWindowExW(
+        WS_EX_CLIENTEDGE, WC_TREEVIEWW, L"",
+        WS_CHILD | WS_VISIBLE | WS_TABSTOP | TVS_HASLINES | TVS_HASBUTTONS | TVS_LINESATROOT | TVS_SHOWSELALWAYS, 0, 0,
+        client.right, client.bottom, hwnd_, reinterpret_cast<HMENU>(static_cast<INT_PTR>(kTreeId)),
+        GetModuleHandleW(nullptr), nullptr);
     if (tree_ == nullptr) return false;
     SetWindowLongPtrW(tree_, GWLP_USERDATA, GetWindowLongPtrW(tree_, GWLP_WNDPROC));
     SetWindowLongPtrW(tree_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&TreeProc));
@@ -268,49 +255,49 @@ LRESULT OvaroFolderTreeView::OnNotify(const NMHDR& header) {
     if (!parts_) return 0;
     auto& logic = parts_->logic;
     switch (header.code) {
-    case TVN_ITEMEXPANDINGW: {
-        // Expansions from code ran the handling already (the tree view notifies only
-        // for the first one anyway); this is the user opening a node.
-        const auto& nm = reinterpret_cast<const NMTREEVIEWW&>(header);
-        if ((nm.action & kExpandActionMask) == TVE_EXPAND && !parts_->nodes.ChangingFromCode()) {
-            folders::WaitOperation operation(parts_->wait);
-            logic.OnExpand(folders::Win32TreeNodes::Handle(nm.itemNew.hItem));
+        case TVN_ITEMEXPANDINGW: {
+            // Expansions from code ran the handling already (the tree view notifies only
+            // for the first one anyway); this is the user opening a node.
+            const auto& nm = reinterpret_cast<const NMTREEVIEWW&>(header);
+            if ((nm.action & kExpandActionMask) == TVE_EXPAND && !parts_->nodes.ChangingFromCode()) {
+                folders::WaitOperation operation(parts_->wait);
+                logic.OnExpand(folders::Win32TreeNodes::Handle(nm.itemNew.hItem));
+            }
+            return FALSE;
         }
-        return FALSE;
-    }
-    case TVN_ITEMEXPANDEDW: {
-        // After the collapse, so the report names the selection the user now sees (the
-        // tree moves it up when it was inside the collapsed branch).
-        const auto& nm = reinterpret_cast<const NMTREEVIEWW&>(header);
-        if ((nm.action & kExpandActionMask) == TVE_COLLAPSE && !parts_->nodes.ChangingFromCode())
-            logic.OnCollapse(folders::Win32TreeNodes::Handle(nm.itemNew.hItem));
-        return 0;
-    }
-    case TVN_SELCHANGEDW: {
-        // A selection made with the keyboard counts as a click once it rests, so keyboard
-        // users see the same folders; a selection made from code (the Path walk) does not.
-        const auto& nm = reinterpret_cast<const NMTREEVIEWW&>(header);
-        if (nm.action == TVC_BYKEYBOARD && nm.itemNew.hItem != nullptr) AwaitRest(nm.itemNew.hItem);
-        return 0;
-    }
-    case NM_CLICK: {
-        // Comes before the tree changes the selection; only a click on the item itself
-        // (picture or text) is a node click, not one on its expand button.
-        const DWORD pos = GetMessagePos();
-        TVHITTESTINFO hit{};
-        hit.pt = {static_cast<short>(LOWORD(pos)), static_cast<short>(HIWORD(pos))};
-        ScreenToClient(tree_, &hit.pt);
-        const auto item = reinterpret_cast<HTREEITEM>(SendMessageW(tree_, TVM_HITTEST, 0, reinterpret_cast<LPARAM>(&hit)));
-        if (item != nullptr && (hit.flags & TVHT_ONITEM) != 0) {
-            // The mouse names its node at once; a keyboard selection still waiting is void.
-            KillTimer(hwnd_, kRestTimer);
-            resting_ = nullptr;
-            PostMessageW(hwnd_, kMsgNodeClick, 0, reinterpret_cast<LPARAM>(item));
+        case TVN_ITEMEXPANDEDW: {
+            // After the collapse, so the report names the selection the user now sees (the
+            // tree moves it up when it was inside the collapsed branch).
+            const auto& nm = reinterpret_cast<const NMTREEVIEWW&>(header);
+            if ((nm.action & kExpandActionMask) == TVE_COLLAPSE && !parts_->nodes.ChangingFromCode())
+                logic.OnCollapse(folders::Win32TreeNodes::Handle(nm.itemNew.hItem));
+            return 0;
         }
-        return 0;
-    }
-    default:
-        return 0;
+        case TVN_SELCHANGEDW: {
+            // A selection made with the keyboard counts as a click once it rests, so keyboard
+            // users see the same folders; a selection made from code (the Path walk) does not.
+            const auto& nm = reinterpret_cast<const NMTREEVIEWW&>(header);
+            if (nm.action == TVC_BYKEYBOARD && nm.itemNew.hItem != nullptr) AwaitRest(nm.itemNew.hItem);
+            return 0;
+        }
+        case NM_CLICK: {
+            // Comes before the tree changes the selection; only a click on the item itself
+            // (picture or text) is a node click, not one on its expand button.
+            const DWORD pos = GetMessagePos();
+            TVHITTESTINFO hit{};
+            hit.pt = {static_cast<short>(LOWORD(pos)), static_cast<short>(HIWORD(pos))};
+            ScreenToClient(tree_, &hit.pt);
+            const auto item =
+                reinterpret_cast<HTREEITEM>(SendMessageW(tree_, TVM_HITTEST, 0, reinterpret_cast<LPARAM>(&hit)));
+            if (item != nullptr && (hit.flags & TVHT_ONITEM) != 0) {
+                // The mouse names its node at once; a keyboard selection still waiting is void.
+                KillTimer(hwnd_, kRestTimer);
+                resting_ = nullptr;
+                PostMessageW(hwnd_, kMsgNodeClick, 0, reinterpret_cast<LPARAM>(item));
+            }
+            return 0;
+        }
+        default: return 0;
     }
 }
 
@@ -343,7 +330,8 @@ void OvaroFolderTreeView::LoadPictures() {
         const OwnedBitmap bitmap(static_cast<HBITMAP>(
             LoadImageW(module, MAKEINTRESOURCEW(strip.id), IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION)));
         if (!bitmap) continue;
-        OwnedImageList list(ImageList_Create(strip.size, strip.size, ILC_COLOR24 | ILC_MASK, folders::kPictureCount, 0));
+        OwnedImageList list(
+            ImageList_Create(strip.size, strip.size, ILC_COLOR24 | ILC_MASK, folders::kPictureCount, 0));
         if (!list || ImageList_AddMasked(list.get(), bitmap.get(), RGB(192, 192, 192)) < 0) continue;
         SendMessageW(tree_, TVM_SETIMAGELIST, TVSIL_NORMAL, reinterpret_cast<LPARAM>(list.get()));
         parts_->pictures = std::move(list);  // the tree does not own its image list

@@ -76,7 +76,7 @@ private:
     std::unique_ptr<Parts> parts_;
     HWND tree_ = nullptr;
     HTREEITEM resting_ = nullptr;  // selected with the keyboard, not yet counted as a click
-    HWND orphan_ = nullptr;  // the tree view, kept past its window's end while in use
+    HWND orphan_ = nullptr;        // the tree view, kept past its window's end while in use
 };
 
 }  // namespace ovaro

@@ -29,31 +29,28 @@ unsigned Win32DriveSource::DriveTypeOf(std::wstring_view driveName) {
 
 bool IsDriveNotAvailable(DWORD error, std::wstring_view folder) {
     switch (error) {
-    // The device itself does not answer: no medium, no such drive, or the device is gone.
-    case ERROR_NOT_READY:
-    case ERROR_INVALID_DRIVE:
-    case ERROR_DEV_NOT_EXIST:
-    case ERROR_NO_MEDIA_IN_DRIVE:
-    case ERROR_DEVICE_NOT_CONNECTED:
-    case ERROR_UNRECOGNIZED_MEDIA:
-    // A network drive whose server or share cannot be reached now.
-    case ERROR_BAD_NETPATH:
-    case ERROR_BAD_NET_NAME:
-    case ERROR_NETNAME_DELETED:
-    case ERROR_REM_NOT_LIST:
-    case ERROR_UNEXP_NET_ERR:
-    case ERROR_NETWORK_UNREACHABLE:
-    case ERROR_HOST_UNREACHABLE:
-    case ERROR_NO_NET_OR_BAD_PATH:
-    case ERROR_NOT_CONNECTED:
-        return true;
-    // The root of a drive always exists while the drive is there; "not found" for a
-    // root means the medium or its mount point is missing (Wine reports a CD-ROM drive
-    // without a disc this way). For a folder below the root it is an ordinary failure.
-    case ERROR_PATH_NOT_FOUND:
-        return folder.size() == 3 && folder[1] == L':' && folder[2] == L'\\';
-    default:
-        return false;
+        // The device itself does not answer: no medium, no such drive, or the device is gone.
+        case ERROR_NOT_READY:
+        case ERROR_INVALID_DRIVE:
+        case ERROR_DEV_NOT_EXIST:
+        case ERROR_NO_MEDIA_IN_DRIVE:
+        case ERROR_DEVICE_NOT_CONNECTED:
+        case ERROR_UNRECOGNIZED_MEDIA:
+        // A network drive whose server or share cannot be reached now.
+        case ERROR_BAD_NETPATH:
+        case ERROR_BAD_NET_NAME:
+        case ERROR_NETNAME_DELETED:
+        case ERROR_REM_NOT_LIST:
+        case ERROR_UNEXP_NET_ERR:
+        case ERROR_NETWORK_UNREACHABLE:
+        case ERROR_HOST_UNREACHABLE:
+        case ERROR_NO_NET_OR_BAD_PATH:
+        case ERROR_NOT_CONNECTED: return true;
+        // The root of a drive always exists while the drive is there; "not found" for a
+        // root means the medium or its mount point is missing (Wine reports a CD-ROM drive
+        // without a disc this way). For a folder below the root it is an ordinary failure.
+        case ERROR_PATH_NOT_FOUND: return folder.size() == 3 && folder[1] == L':' && folder[2] == L'\\';
+        default: return false;
     }
 }
 
@@ -147,12 +144,11 @@ void Win32MessageSink::Show(std::wstring_view text, MessageStyle style) {
 std::wstring Win32LowerCase(std::wstring_view text) {
     if (text.empty()) return {};
     const int length = static_cast<int>(text.size());
-    const int needed = LCMapStringEx(LOCALE_NAME_INVARIANT, LCMAP_LOWERCASE, text.data(), length, nullptr, 0,
-                                     nullptr, nullptr, 0);
+    const int needed =
+        LCMapStringEx(LOCALE_NAME_INVARIANT, LCMAP_LOWERCASE, text.data(), length, nullptr, 0, nullptr, nullptr, 0);
     if (needed <= 0) return std::wstring(text);
     std::wstring out(static_cast<std::size_t>(needed), L'\0');
-    LCMapStringEx(LOCALE_NAME_INVARIANT, LCMAP_LOWERCASE, text.data(), length, out.data(), needed, nullptr, nullptr,
-                  0);
+    LCMapStringEx(LOCALE_NAME_INVARIANT, LCMAP_LOWERCASE, text.data(), length, out.data(), needed, nullptr, nullptr, 0);
     return out;
 }
 

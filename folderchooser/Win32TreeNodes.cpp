@@ -40,8 +40,8 @@ NodeHandle Win32TreeNodes::AddLast(NodeHandle parent, std::wstring_view key, std
     insert.item.iImage = static_cast<int>(picture);
     insert.item.iSelectedImage = static_cast<int>(selectedPicture);
     SetLastError(ERROR_SUCCESS);
-    const auto item = reinterpret_cast<HTREEITEM>(
-        SendMessageW(tree_, TVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&insert)));
+    const auto item =
+        reinterpret_cast<HTREEITEM>(SendMessageW(tree_, TVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&insert)));
     if (item == nullptr) {
         const DWORD code = GetLastError();
         if (error) *error = SystemErrorText(code != ERROR_SUCCESS ? code : ERROR_NOT_ENOUGH_MEMORY);

@@ -9,7 +9,9 @@ namespace ovaro {
 template <auto Fn>
 struct CallOn {
     template <class H>
-    void operator()(H h) const noexcept { Fn(h); }
+    void operator()(H h) const noexcept {
+        Fn(h);
+    }
 };
 
 template <class H, auto Fn>

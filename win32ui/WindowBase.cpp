@@ -24,17 +24,17 @@ bool RegisterWindowClass(HINSTANCE instance, const WindowClassSpec& spec) {
     if (spec.programIcon) {
         wc.hIcon = static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(1), IMAGE_ICON, GetSystemMetrics(SM_CXICON),
                                                  GetSystemMetrics(SM_CYICON), LR_DEFAULTCOLOR));
-        wc.hIconSm = static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(1), IMAGE_ICON,
-                                                   GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON),
-                                                   LR_DEFAULTCOLOR));
+        wc.hIconSm =
+            static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(1), IMAGE_ICON, GetSystemMetrics(SM_CXSMICON),
+                                          GetSystemMetrics(SM_CYSMICON), LR_DEFAULTCOLOR));
     }
     return RegisterClassExW(&wc) != 0 || GetLastError() == ERROR_CLASS_ALREADY_EXISTS;
 }
 
 WindowBase::~WindowBase() { DestroyDetached(); }
 
-HWND WindowBase::MakeWindow(DWORD exStyle, const wchar_t* className, const wchar_t* caption, DWORD style, int x,
-                            int y, int width, int height, HWND parent, HMENU menu, HINSTANCE instance) {
+HWND WindowBase::MakeWindow(DWORD exStyle, const wchar_t* className, const wchar_t* caption, DWORD style, int x, int y,
+                            int width, int height, HWND parent, HMENU menu, HINSTANCE instance) {
     // The base's own address: the procedure reads the parameter back as a WindowBase*.
     return CreateWindowExW(exStyle, className, caption, style, x, y, width, height, parent, menu, instance,
                            static_cast<WindowBase*>(this));

@@ -24,9 +24,13 @@ const std::wstring kCheck = L" &Verwenden";
 const std::wstring kSave = L"Speichern";
 const std::wstring kClose = L"Schlie\u00dfen";
 const wchar_t* kSettingsRoot = L"Software\\VB and VBA Program Settings";
-const wchar_t* kEditions[] = {L"Lumarix Ovaro", L"Lumarix Ovaro f\u00fcr KDPX", L"Lumarix Ovaro f\u00fcr NEF",
-                              L"Lumarix Ovaro f\u00fcr Belvard", L"Lumarix Ovaro f\u00fcr QM",
-                              L"Lumarix Ovaro f\u00fcr Sundale", L"Lumarix Ovaro f\u00fcr Tirra"};
+const wchar_t* kEditions[] = {L"Lumarix Ovaro",
+                              L"Lumarix Ovaro f\u00fcr KDPX",
+                              L"Lumarix Ovaro f\u00fcr NEF",
+                              L"Lumarix Ovaro f\u00fcr Belvard",
+                              L"Lumarix Ovaro f\u00fcr QM",
+                              L"Lumarix Ovaro f\u00fcr Sundale",
+                              L"Lumarix Ovaro f\u00fcr Tirra"};
 constexpr int kCommon = 10;
 
 std::wstring Stored(int edition) {
@@ -40,8 +44,8 @@ size_t Slot(int row) { return row == kCommon ? 0 : static_cast<size_t>(row) + 1;
 class EndToEnd : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
-        for (const wchar_t* dir : {L"c:\\E2E", L"c:\\E2E\\Alpha", L"c:\\E2E\\Alpha\\Eins", L"c:\\E2E\\Alpha\\Eins\\Tief",
-                                   L"c:\\E2E\\Beta", L"c:\\E2E\\Gamma"})
+        for (const wchar_t* dir : {L"c:\\E2E", L"c:\\E2E\\Alpha", L"c:\\E2E\\Alpha\\Eins",
+                                   L"c:\\E2E\\Alpha\\Eins\\Tief", L"c:\\E2E\\Beta", L"c:\\E2E\\Gamma"})
             CreateDirectoryW(dir, nullptr);
     }
     // The program works on the settings the editions read: only in the build's own prefix.
@@ -67,14 +71,17 @@ protected:
     // cannot be reached: the tree says so in a box while it loads, which the user confirms.
     HWND WaitForDialog() {
         HWND dialog = nullptr;
-        Eventually([&] {
-            if (HWND box = program->FindWindowNow(kBoxTitle); box && MessageBoxText(box).rfind(L"Auf Ordner ", 0) == 0) {
-                ++driveMessages;
-                PostMessageW(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
-                program->WaitUntilGone(box);
-            }
-            return (dialog = program->FindWindowNow(kDialogCaption)) != nullptr;
-        }, 30s);
+        Eventually(
+            [&] {
+                if (HWND box = program->FindWindowNow(kBoxTitle);
+                    box && MessageBoxText(box).rfind(L"Auf Ordner ", 0) == 0) {
+                    ++driveMessages;
+                    PostMessageW(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+                    program->WaitUntilGone(box);
+                }
+                return (dialog = program->FindWindowNow(kDialogCaption)) != nullptr;
+            },
+            30s);
         EXPECT_NE(dialog, nullptr);
         if (dialog) Activate(dialog);
         return dialog;
@@ -86,10 +93,13 @@ protected:
     }
     static HWND TreeOf(HWND dialog) {
         HWND tree = nullptr;
-        EnumChildWindows(dialog, [](HWND child, LPARAM out) {
-            if (ClassOf(child) == WC_TREEVIEWW) *reinterpret_cast<HWND*>(out) = child;
-            return TRUE;
-        }, reinterpret_cast<LPARAM>(&tree));
+        EnumChildWindows(
+            dialog,
+            [](HWND child, LPARAM out) {
+                if (ClassOf(child) == WC_TREEVIEWW) *reinterpret_cast<HWND*>(out) = child;
+                return TRUE;
+            },
+            reinterpret_cast<LPARAM>(&tree));
         return tree;
     }
     bool RowShows(int row, const std::wstring& text) {

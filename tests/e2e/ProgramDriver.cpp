@@ -256,10 +256,12 @@ HTREEITEM RemoteTree::Selected() const {
 
 std::vector<HTREEITEM> RemoteTree::Children(HTREEITEM item) const {
     std::vector<HTREEITEM> children;
-    auto child = reinterpret_cast<HTREEITEM>(SendMessageW(tree_, TVM_GETNEXTITEM, TVGN_CHILD, reinterpret_cast<LPARAM>(item)));
+    auto child =
+        reinterpret_cast<HTREEITEM>(SendMessageW(tree_, TVM_GETNEXTITEM, TVGN_CHILD, reinterpret_cast<LPARAM>(item)));
     while (child != nullptr) {
         children.push_back(child);
-        child = reinterpret_cast<HTREEITEM>(SendMessageW(tree_, TVM_GETNEXTITEM, TVGN_NEXT, reinterpret_cast<LPARAM>(child)));
+        child = reinterpret_cast<HTREEITEM>(
+            SendMessageW(tree_, TVM_GETNEXTITEM, TVGN_NEXT, reinterpret_cast<LPARAM>(child)));
     }
     return children;
 }

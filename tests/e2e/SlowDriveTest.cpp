@@ -47,10 +47,12 @@ bool Answers(HWND window, DWORD limitMs) {
 
 std::wstring Stored(int edition) {
     const wchar_t* names[] = {L"Lumarix Ovaro", L"Lumarix Ovaro f\u00fcr KDPX"};
-    const std::wstring path = std::wstring(L"Software\\VB and VBA Program Settings\\") + names[edition - 1] + L"\\Optionen";
+    const std::wstring path =
+        std::wstring(L"Software\\VB and VBA Program Settings\\") + names[edition - 1] + L"\\Optionen";
     wchar_t value[512] = {};
     DWORD size = sizeof value;
-    if (RegGetValueW(HKEY_CURRENT_USER, path.c_str(), L"Datenpfad", RRF_RT_REG_SZ, nullptr, value, &size) != ERROR_SUCCESS)
+    if (RegGetValueW(HKEY_CURRENT_USER, path.c_str(), L"Datenpfad", RRF_RT_REG_SZ, nullptr, value, &size) !=
+        ERROR_SUCCESS)
         return L"<missing>";
     return value;
 }
@@ -82,22 +84,28 @@ protected:
     // box while the tree loads, which is confirmed here.
     HWND WaitForDialog() {
         HWND dialog = nullptr;
-        Eventually([&] {
-            if (HWND box = program->FindWindowNow(kBoxTitle); box && MessageBoxText(box).rfind(L"Auf Ordner n:", 0) == 0) {
-                PostMessageW(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
-                program->WaitUntilGone(box);
-            }
-            return (dialog = program->FindWindowNow(kDialogCaption)) != nullptr;
-        }, 30s);
+        Eventually(
+            [&] {
+                if (HWND box = program->FindWindowNow(kBoxTitle);
+                    box && MessageBoxText(box).rfind(L"Auf Ordner n:", 0) == 0) {
+                    PostMessageW(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+                    program->WaitUntilGone(box);
+                }
+                return (dialog = program->FindWindowNow(kDialogCaption)) != nullptr;
+            },
+            30s);
         if (dialog) Activate(dialog);
         return dialog;
     }
     static HWND TreeOf(HWND dialog) {
         HWND tree = nullptr;
-        EnumChildWindows(dialog, [](HWND child, LPARAM out) {
-            if (ClassOf(child) == WC_TREEVIEWW) *reinterpret_cast<HWND*>(out) = child;
-            return TRUE;
-        }, reinterpret_cast<LPARAM>(&tree));
+        EnumChildWindows(
+            dialog,
+            [](HWND child, LPARAM out) {
+                if (ClassOf(child) == WC_TREEVIEWW) *reinterpret_cast<HWND*>(out) = child;
+                return TRUE;
+            },
+            reinterpret_cast<LPARAM>(&tree));
         return tree;
     }
     std::vector<std::wstring> Names(const RemoteTree& tree, HTREEITEM item) const {
@@ -236,7 +244,10 @@ TEST_F(SlowDrive, AListingThatNeverReturnsKeepsNeitherTheDialogNorTheProgramFrom
     const auto t0 = std::chrono::steady_clock::now();
     SendMessageTimeoutW(Main(), WM_ENDSESSION, TRUE, ENDSESSION_LOGOFF, SMTO_NORMAL, 5000, nullptr);
     EXPECT_TRUE(program->WaitForExit(240s));
-    std::printf("ended after %lld ms\n", static_cast<long long>(std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - t0).count()));
+    std::printf(
+        "ended after %lld ms\n",
+        static_cast<long long>(
+            std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - t0).count()));
     EXPECT_EQ(program->FindWindowNow(kBoxTitle), nullptr);
     EXPECT_EQ(Stored(1), L"<missing>");
     EXPECT_EQ(Stored(2), L"<missing>");

@@ -69,7 +69,8 @@ public:
         for (const auto& [node, added] : nodes_) {
             Require(memory_.Parent(node) == added.parent, "a node moved", added.key);
             Require(memory_.Text(node) == added.text, "a node's text changed", added.key);
-            if (!added.key.empty()) Require(memory_.Find(added.key) == node, "a key no longer finds its node", added.key);
+            if (!added.key.empty())
+                Require(memory_.Find(added.key) == node, "a key no longer finds its node", added.key);
         }
     }
 

@@ -28,8 +28,10 @@ public:
         listed.emplace_back(folder);
         FolderListing out;
         // Every other drive fails, the rest hold one folder.
-        if (listed.size() % 2 == 0) out.failure = ListFailure{listed.size() % 4 == 0, L"nicht bereit"};
-        else out.subFolders.push_back(std::wstring(folder) + L"Ordner");
+        if (listed.size() % 2 == 0)
+            out.failure = ListFailure{listed.size() % 4 == 0, L"nicht bereit"};
+        else
+            out.subFolders.push_back(std::wstring(folder) + L"Ordner");
         return out;
     }
 };

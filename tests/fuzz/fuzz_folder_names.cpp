@@ -30,7 +30,7 @@ public:
 };
 
 constexpr std::array<wchar_t, 16> kChars = {L'a', L'A', L'\u00e4', L'\u00c4', L'\u0416', L'\u65e5', L'\\', L' ',
-                                            L'.', L'&', L'%', L'!', L'~', L'\t', L'\0', L'\u202e'};
+                                            L'.', L'&', L'%',      L'!',      L'~',      L'\t',     L'\0', L'\u202e'};
 
 std::wstring Text(FuzzedDataProvider& in, int maxLength) {
     std::wstring s;
@@ -64,8 +64,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     } else {
         const int count = in.ConsumeIntegralInRange(0, 48);
         for (int i = 0; i < count; ++i) {
-            if (in.ConsumeIntegralInRange(0, 5) == 0) lister.scripted.subFolders.push_back(Text(in, 8));
-            else lister.scripted.subFolders.push_back(pfad + Text(in, 6));
+            if (in.ConsumeIntegralInRange(0, 5) == 0)
+                lister.scripted.subFolders.push_back(Text(in, 8));
+            else
+                lister.scripted.subFolders.push_back(pfad + Text(in, 6));
         }
     }
 

@@ -14,16 +14,17 @@ namespace {
 
 // Small alphabets, so that written paths and folder names meet often.
 constexpr std::array<const wchar_t*, 20> kNameTokens = {
-    L"A", L"a", L"B", L"b", L"\u00c4", L"\u00e4", L"\u03a9", L"\u03c9", L"\u0414", L"\u0434",
-    L"&", L"%", L"!", L"~", L" ", L".", L"..", L"\u65e5\u672c", L"Program Files", L"\u0178"};
-constexpr std::array<const wchar_t*, 10> kPathTokens = {
-    L"c:", L"C:", L"d:", L"Z:", L"\\", L"\\\\", L"/", L":", L"Arbeitsplatz", L"q:"};
+    L"A", L"a", L"B", L"b", L"\u00c4", L"\u00e4", L"\u03a9", L"\u03c9",       L"\u0414",        L"\u0434",
+    L"&", L"%", L"!", L"~", L" ",      L".",      L"..",     L"\u65e5\u672c", L"Program Files", L"\u0178"};
+constexpr std::array<const wchar_t*, 10> kPathTokens = {L"c:",   L"C:", L"d:", L"Z:",           L"\\",
+                                                        L"\\\\", L"/",  L":",  L"Arbeitsplatz", L"q:"};
 constexpr std::array<wchar_t, 6> kDriveLetters = {L'c', L'C', L'd', L'm', L'z', L'\u00c4'};
 
 std::wstring Name(FuzzedDataProvider& in) {
     std::wstring name;
     const int tokens = in.ConsumeIntegralInRange(1, 3);
-    for (int i = 0; i < tokens; ++i) name += kNameTokens[in.ConsumeIntegralInRange<std::size_t>(0, kNameTokens.size() - 1)];
+    for (int i = 0; i < tokens; ++i)
+        name += kNameTokens[in.ConsumeIntegralInRange<std::size_t>(0, kNameTokens.size() - 1)];
     return name;
 }
 
@@ -31,8 +32,10 @@ std::wstring WrittenPath(FuzzedDataProvider& in) {
     std::wstring path;
     const int tokens = in.ConsumeIntegralInRange(0, 8);
     for (int i = 0; i < tokens; ++i) {
-        if (in.ConsumeBool()) path += kPathTokens[in.ConsumeIntegralInRange<std::size_t>(0, kPathTokens.size() - 1)];
-        else path += Name(in);
+        if (in.ConsumeBool())
+            path += kPathTokens[in.ConsumeIntegralInRange<std::size_t>(0, kPathTokens.size() - 1)];
+        else
+            path += Name(in);
     }
     return path;
 }
@@ -85,14 +88,14 @@ public:
         for (int step = 0; step < 48 && in_.remaining_bytes() > 0; ++step) {
             events_.clear();
             switch (in_.ConsumeIntegralInRange(0, 7)) {
-            case 0: WritePath(WrittenPath(in_)); break;
-            case 1: WritePath(Mangled(logic_.VollerPfad(AnyNode()))); break;
-            case 2: Click(AnyNode()); break;
-            case 3: Expand(AnyNode()); break;
-            case 4: Collapse(AnyNode()); break;
-            case 5: AddFolderBelow(AnyNode()); break;
-            case 6: FailOrHeal(AnyNode()); break;
-            default: break;  // reads only
+                case 0: WritePath(WrittenPath(in_)); break;
+                case 1: WritePath(Mangled(logic_.VollerPfad(AnyNode()))); break;
+                case 2: Click(AnyNode()); break;
+                case 3: Expand(AnyNode()); break;
+                case 4: Collapse(AnyNode()); break;
+                case 5: AddFolderBelow(AnyNode()); break;
+                case 6: FailOrHeal(AnyNode()); break;
+                default: break;  // reads only
             }
             CheckAll();
         }
@@ -109,11 +112,18 @@ private:
     // or dropped at the end.
     std::wstring Mangled(std::wstring path) {
         switch (in_.ConsumeIntegralInRange(0, 4)) {
-        case 1: for (auto& c : path) if (c >= L'a' && c <= L'z') c = static_cast<wchar_t>(c - 32); break;
-        case 2: if (!path.empty()) path.pop_back(); break;
-        case 3: path += L"\\"; break;
-        case 4: if (auto at = path.find(L'\\'); at != std::wstring::npos) path.insert(at, L"\\"); break;
-        default: break;
+            case 1:
+                for (auto& c : path)
+                    if (c >= L'a' && c <= L'z') c = static_cast<wchar_t>(c - 32);
+                break;
+            case 2:
+                if (!path.empty()) path.pop_back();
+                break;
+            case 3: path += L"\\"; break;
+            case 4:
+                if (auto at = path.find(L'\\'); at != std::wstring::npos) path.insert(at, L"\\");
+                break;
+            default: break;
         }
         return path;
     }
@@ -144,8 +154,8 @@ private:
         if (matched > 0) {
             Require(tree_.IsExpanded(after), "the walk left its node collapsed", written);
             if (matched < parts.size())
-                Require(tree_.Find(Join(parts, matched + 1)) == kNoNode, "the walk stopped short of a node it could reach",
-                        written);
+                Require(tree_.Find(Join(parts, matched + 1)) == kNoNode,
+                        "the walk stopped short of a node it could reach", written);
         } else if (!parts.empty()) {
             // With a node selected before, even a leading empty part goes on to the first
             // lookup; so finding nothing means no node has the first part's key.
@@ -184,8 +194,10 @@ private:
     void FailOrHeal(NodeHandle node) {
         if (node == kNoNode) return;
         const std::wstring path = logic_.VollerPfad(node);
-        if (in_.ConsumeBool()) machine_.Fail(path, in_.ConsumeBool(), L"Zugriff verweigert %s %n");
-        else machine_.Heal(path);
+        if (in_.ConsumeBool())
+            machine_.Fail(path, in_.ConsumeBool(), L"Zugriff verweigert %s %n");
+        else
+            machine_.Heal(path);
     }
 
     void CheckAll() {

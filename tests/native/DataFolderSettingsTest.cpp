@@ -36,7 +36,8 @@ TEST(LeseDatenpfade, ReadsEachEditionUnderItsOwnNameUnchanged) {
 TEST(LeseDatenpfade, AnUnreadableValueIsReportedAndTheOthersStillRead) {
     MemorySettingsStore store;
     for (int i = 0; i < kEditionCount; ++i)
-        store.values[{std::wstring(kEditionen[i].applicationName), L"Optionen", L"Datenpfad"}] = L"x" + std::to_wstring(i);
+        store.values[{std::wstring(kEditionen[i].applicationName), L"Optionen", L"Datenpfad"}] =
+            L"x" + std::to_wstring(i);
     store.failReads.insert(std::wstring(kEditionen[2].applicationName));
     std::vector<std::wstring> reported;
     const auto pfade = LeseDatenpfade(store, [&](const SettingsError& e) { reported.push_back(e.application()); });

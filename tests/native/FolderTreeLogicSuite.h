@@ -111,10 +111,12 @@ TYPED_TEST_P(FolderTreeLogicSuite, CreationShowsDrivesInListOrderAndReadsOnlyHar
     EXPECT_EQ(t.Text(root), L"Arbeitsplatz");
     EXPECT_EQ(t.PictureOf(root), Picture::Computer);
     EXPECT_TRUE(t.IsExpanded(root));
-    EXPECT_EQ(this->ChildTexts(root), (std::vector<std::wstring>{L"b:", L"a:", L"c:", L"d:", L"e:", L"z:", L"r:", L"u:"}));
-    const std::pair<const wchar_t*, Picture> pictures[] = {
-        {L"a:", Picture::Floppy}, {L"b:", Picture::Floppy}, {L"c:", Picture::Harddisk}, {L"d:", Picture::CDRom},
-        {L"e:", Picture::Removable}, {L"z:", Picture::Harddisk}, {L"r:", Picture::Harddisk}, {L"u:", Picture::Harddisk}};
+    EXPECT_EQ(this->ChildTexts(root),
+              (std::vector<std::wstring>{L"b:", L"a:", L"c:", L"d:", L"e:", L"z:", L"r:", L"u:"}));
+    const std::pair<const wchar_t*, Picture> pictures[] = {{L"a:", Picture::Floppy},    {L"b:", Picture::Floppy},
+                                                           {L"c:", Picture::Harddisk},  {L"d:", Picture::CDRom},
+                                                           {L"e:", Picture::Removable}, {L"z:", Picture::Harddisk},
+                                                           {L"r:", Picture::Harddisk},  {L"u:", Picture::Harddisk}};
     for (const auto& [key, picture] : pictures) {
         const auto drive = this->Node(key);
         ASSERT_NE(drive, kNoNode) << key;
@@ -314,7 +316,8 @@ TYPED_TEST_P(FolderTreeLogicSuite, UnicodeNamesAreFoundWhateverTheirCase) {
     this->logic_.Create();
     this->logic_.SetPath(L"M:\\\u00fcBERSICHT \u03b4\u0395\u039b\u03a4\u0391\\\u0434\u0410\u041d\u041d\u042b\u0415");
     EXPECT_EQ(this->Events(),
-              std::vector<std::wstring>{L"m:\\\u00dcbersicht \u0394\u03b5\u03bb\u03c4\u03b1\\\u0414\u0430\u043d\u043d\u044b\u0435\\"});
+              std::vector<std::wstring>{
+                  L"m:\\\u00dcbersicht \u0394\u03b5\u03bb\u03c4\u03b1\\\u0414\u0430\u043d\u043d\u044b\u0435\\"});
 }
 
 TYPED_TEST_P(FolderTreeLogicSuite, ClicksReadTheNodeAndAlwaysReport) {
@@ -361,17 +364,14 @@ TYPED_TEST_P(FolderTreeLogicSuite, CollapseReportsTheSelectionAndKeepsTheNodes) 
     EXPECT_EQ(this->rec_.ChildCount(this->Node(L"c:\\windows")), before);
 }
 
-REGISTER_TYPED_TEST_SUITE_P(FolderTreeLogicSuite, CreationShowsDrivesInListOrderAndReadsOnlyHardDisks,
-                            UnreachableNetworkDriveTellsAtCreationAndStaysEmpty,
-                            ADriveListWithoutTerminatorGivesOnlyTheRoot, OtherReadFailuresShowThePlatformText,
-                            FolderKeysAreLowerCasePathsAndTextsKeepTheListedCase,
-                            ExpandReadsOneLevelAheadAndOnlyChildlessNodesAgain,
-                            ChildrenThatCannotBeReadEachTellAndAreReadAgain,
-                            AFailureHalfWayKeepsWhatWasAddedAndIsNotReadAgain,
-                            PathWalkSelectsExpandsAndShowsTheDeepestNode,
-                            PathWalkThatEndsEarlyKeepsTheDeepestFoundNodeUnscrolled,
-                            PathsThatFindNothingOnAFreshTreeChangeNothing,
-                            PathsThatFindNothingReportTheNodeSelectedBefore, UnicodeNamesAreFoundWhateverTheirCase,
-                            ClicksReadTheNodeAndAlwaysReport, CollapseReportsTheSelectionAndKeepsTheNodes);
+REGISTER_TYPED_TEST_SUITE_P(
+    FolderTreeLogicSuite, CreationShowsDrivesInListOrderAndReadsOnlyHardDisks,
+    UnreachableNetworkDriveTellsAtCreationAndStaysEmpty, ADriveListWithoutTerminatorGivesOnlyTheRoot,
+    OtherReadFailuresShowThePlatformText, FolderKeysAreLowerCasePathsAndTextsKeepTheListedCase,
+    ExpandReadsOneLevelAheadAndOnlyChildlessNodesAgain, ChildrenThatCannotBeReadEachTellAndAreReadAgain,
+    AFailureHalfWayKeepsWhatWasAddedAndIsNotReadAgain, PathWalkSelectsExpandsAndShowsTheDeepestNode,
+    PathWalkThatEndsEarlyKeepsTheDeepestFoundNodeUnscrolled, PathsThatFindNothingOnAFreshTreeChangeNothing,
+    PathsThatFindNothingReportTheNodeSelectedBefore, UnicodeNamesAreFoundWhateverTheirCase,
+    ClicksReadTheNodeAndAlwaysReport, CollapseReportsTheSelectionAndKeepsTheNodes);
 
 }  // namespace ovaro::folders::testing

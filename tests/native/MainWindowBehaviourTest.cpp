@@ -10,10 +10,10 @@
 namespace ovaro {
 namespace {
 
-using testing::MemorySettingsStore;
 using testing::kCloseQuestionText;
 using testing::kSaveQuestionText;
 using testing::kSaveReportText;
+using testing::MemorySettingsStore;
 
 struct Message {
     std::wstring text;
@@ -114,7 +114,7 @@ TEST_F(MainWindowTest, LoadFillsEditionRowsAndLeavesNoUnsavedChange) {
     EXPECT_EQ(surface.rows[0], L"c:\\Ovaro\\");
     EXPECT_EQ(surface.rows[6], L" t:\\ ");
     EXPECT_EQ(surface.RowText(kCommonRow), L"");
-    EXPECT_GE(surface.changeEvents, 2);  // the assignments did count as changes...
+    EXPECT_GE(surface.changeEvents, 2);    // the assignments did count as changes...
     EXPECT_FALSE(behaviour.bGeaendert());  // ...but the load clears the flag afterwards
     EXPECT_TRUE(surface.enabled.empty());  // nothing was disabled
 }
@@ -154,13 +154,15 @@ TEST_F(MainWindowTest, CheckBoxSwitchesWhichRowsAreUsableAndMarksAChange) {
     EXPECT_TRUE(behaviour.bGeaendert());
     for (int16_t r = 0; r < 7; ++r)
         for (auto c : {RowControl::Text, RowControl::Choose, RowControl::Reset}) EXPECT_FALSE(surface.Enabled(r, c));
-    for (auto c : {RowControl::Text, RowControl::Choose, RowControl::Reset}) EXPECT_TRUE(surface.Enabled(kCommonRow, c));
+    for (auto c : {RowControl::Text, RowControl::Choose, RowControl::Reset})
+        EXPECT_TRUE(surface.Enabled(kCommonRow, c));
 
     surface.check = 0;
     behaviour.optGemeinsameVersion_Click();
     EXPECT_TRUE(behaviour.bGeaendert());
     for (int16_t r = 0; r < 7; ++r) EXPECT_TRUE(surface.Enabled(r, RowControl::Reset));
-    for (auto c : {RowControl::Text, RowControl::Choose, RowControl::Reset}) EXPECT_FALSE(surface.Enabled(kCommonRow, c));
+    for (auto c : {RowControl::Text, RowControl::Choose, RowControl::Reset})
+        EXPECT_FALSE(surface.Enabled(kCommonRow, c));
 }
 
 TEST_F(MainWindowTest, SaveInIndividualModeWritesTheSevenRowsAndReports) {

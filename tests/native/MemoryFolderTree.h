@@ -36,8 +36,10 @@ public:
         }
         nodes_.push_back(Node{parent, std::wstring(key), std::wstring(text), picture, selectedPicture, {}, false});
         const NodeHandle handle = nodes_.size();
-        if (parent != kNoNode) At(parent).children.push_back(handle);
-        else topLevel_.push_back(handle);
+        if (parent != kNoNode)
+            At(parent).children.push_back(handle);
+        else
+            topLevel_.push_back(handle);
         if (!key.empty()) byKey_.emplace(std::wstring(key), handle);
         ++adds_;
         return handle;
@@ -127,8 +129,10 @@ public:
     void AddDrive(wchar_t letter, unsigned type, bool available = true) {
         driveList_ += std::wstring(1, letter) + L":\\" + L'\0';
         types_[std::wstring(1, static_cast<wchar_t>(std::towlower(letter))) + L":"] = type;
-        if (!available) failures_[Lower(std::wstring(1, letter) + L":\\")] = ListFailure{true, L"Das Gerät ist nicht bereit."};
-        else folders_[Lower(std::wstring(1, letter) + L":\\")];
+        if (!available)
+            failures_[Lower(std::wstring(1, letter) + L":\\")] = ListFailure{true, L"Das Gerät ist nicht bereit."};
+        else
+            folders_[Lower(std::wstring(1, letter) + L":\\")];
     }
     // Adds the folder path (no trailing "\") and its parents, in the given letter case.
     void AddFolder(const std::wstring& path) {
@@ -148,7 +152,10 @@ public:
         failures_[Lower(folder)] = ListFailure{driveNotAvailable, std::move(description)};
     }
     void Heal(const std::wstring& folder) { failures_.erase(Lower(folder)); }
-    void SetRawDriveList(std::wstring raw) { driveList_ = std::move(raw); rawList_ = true; }
+    void SetRawDriveList(std::wstring raw) {
+        driveList_ = std::move(raw);
+        rawList_ = true;
+    }
 
     std::wstring LogicalDriveStrings() override { return rawList_ ? driveList_ : driveList_ + L'\0'; }
     unsigned DriveTypeOf(std::wstring_view name) override {

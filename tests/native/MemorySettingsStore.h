@@ -16,9 +16,9 @@ public:
     using Address = std::tuple<std::wstring, std::wstring, std::wstring>;
 
     std::map<Address, std::wstring> values;
-    std::set<std::wstring> failReads;   // application names whose read fails
-    std::set<std::wstring> failWrites;  // application names whose write fails
-    std::vector<std::wstring> writeLog; // application names in the order written
+    std::set<std::wstring> failReads;    // application names whose read fails
+    std::set<std::wstring> failWrites;   // application names whose write fails
+    std::vector<std::wstring> writeLog;  // application names in the order written
 
     std::wstring Read(std::wstring_view application, std::wstring_view section, std::wstring_view key,
                       std::wstring_view fallback) override {

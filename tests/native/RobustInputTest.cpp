@@ -30,8 +30,10 @@ public:
         const NodeHandle h = nodes_.size();
         if (parent != kNoNode) {
             Node& p = At(parent);
-            if (p.last != kNoNode) At(p.last).next = h;
-            else p.first = h;
+            if (p.last != kNoNode)
+                At(p.last).next = h;
+            else
+                p.first = h;
             p.last = h;
             ++p.count;
         }
@@ -50,7 +52,8 @@ public:
         std::vector<const std::wstring*> texts;
         for (; n != kNoNode; n = At(n).parent) texts.push_back(&At(n).text);
         std::wstring path;
-        for (auto it = texts.rbegin(); it != texts.rend(); ++it) path += (path.empty() && it == texts.rbegin() ? L"" : L"\\") + **it;
+        for (auto it = texts.rbegin(); it != texts.rend(); ++it)
+            path += (path.empty() && it == texts.rbegin() ? L"" : L"\\") + **it;
         return path;
     }
     NodeHandle Find(std::wstring_view key) const override {
@@ -61,7 +64,8 @@ public:
     void Select(NodeHandle n) override { selected_ = n; }
     void Expand(NodeHandle n) override { expanded_.push_back(n); }
     bool IsExpanded(NodeHandle n) const override {
-        for (NodeHandle e : expanded_) if (e == n) return true;
+        for (NodeHandle e : expanded_)
+            if (e == n) return true;
         return false;
     }
     void EnsureVisible(NodeHandle n) override { shown_ = n; }
@@ -103,7 +107,9 @@ public:
 
 class RobustTree : public ::testing::Test {
 protected:
-    RobustTree() { logic.PathChanged = [this](const std::wstring& p) { events.push_back(p); }; }
+    RobustTree() {
+        logic.PathChanged = [this](const std::wstring& p) { events.push_back(p); };
+    }
     WideTree tree;
     GeneratedMachine machine;
     RecordingMessages messages;
@@ -168,15 +174,33 @@ TEST_F(RobustTree, AChainFarBeyondMaxPathIsWalkedToItsEnd) {
 }
 
 TEST_F(RobustTree, AwkwardNamesKeepEveryCharacterAndAreFoundInAnyCase) {
-    const std::vector<std::wstring> odd = {
-        L"&Datei", L"100 %", L"%s%n%x%08X", L"!wichtig", L"~1", L"PROGRA~1", L"  f\u00fchrend", L"nachfolgend  ",
-        L"punkt.", L"...", L".", L" . ", L"\u65e5\u672c\u8a9e", L"\u0395\u039b\u039b\u0397\u039d\u0399\u039a\u0391",
-        L"\u0414\u043e\u0447\u0435\u0440\u043d\u0438\u0439", L"\u05e2\u05d1\u05e8\u05d9\u05ea",
-        L"\u0627\u0644\u0639\u0631\u0628\u064a\u0629", L"\U0001F3B5 Musik", L"\tTab", L"a\x01" L"b", L"\x7f",
-        L"\u202eRTL", L"\u200b", L"\xD800halb", L"{0} $1 \\\\N"};
-    machine.names = [&](const std::wstring& folder) {
-        return folder == L"c:\\" ? odd : std::vector<std::wstring>{};
-    };
+    const std::vector<std::wstring> odd = {L"&Datei",
+                                           L"100 %",
+                                           L"%s%n%x%08X",
+                                           L"!wichtig",
+                                           L"~1",
+                                           L"PROGRA~1",
+                                           L"  f\u00fchrend",
+                                           L"nachfolgend  ",
+                                           L"punkt.",
+                                           L"...",
+                                           L".",
+                                           L" . ",
+                                           L"\u65e5\u672c\u8a9e",
+                                           L"\u0395\u039b\u039b\u0397\u039d\u0399\u039a\u0391",
+                                           L"\u0414\u043e\u0447\u0435\u0440\u043d\u0438\u0439",
+                                           L"\u05e2\u05d1\u05e8\u05d9\u05ea",
+                                           L"\u0627\u0644\u0639\u0631\u0628\u064a\u0629",
+                                           L"\U0001F3B5 Musik",
+                                           L"\tTab",
+                                           L"a\x01"
+                                           L"b",
+                                           L"\x7f",
+                                           L"\u202eRTL",
+                                           L"\u200b",
+                                           L"\xD800halb",
+                                           L"{0} $1 \\\\N"};
+    machine.names = [&](const std::wstring& folder) { return folder == L"c:\\" ? odd : std::vector<std::wstring>{}; };
     logic.Create();
     const NodeHandle c = tree.Find(L"c:");
     ASSERT_EQ(tree.ChildCount(c), odd.size());
@@ -189,7 +213,8 @@ TEST_F(RobustTree, AwkwardNamesKeepEveryCharacterAndAreFoundInAnyCase) {
         if (odd[i].find(L'\\') != std::wstring::npos) continue;  // the separator splits the walk
         // Written as listed and with the capitals a keyboard's Shift gives.
         std::wstring upper = L"C:\\" + odd[i] + L"\\";
-        for (auto& ch : upper) if (ch >= L'a' && ch <= L'z') ch = static_cast<wchar_t>(ch - 32);
+        for (auto& ch : upper)
+            if (ch >= L'a' && ch <= L'z') ch = static_cast<wchar_t>(ch - 32);
         for (const std::wstring& written : {L"c:\\" + odd[i], upper}) {
             events.clear();
             logic.SetPath(written);

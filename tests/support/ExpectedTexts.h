@@ -6,7 +6,7 @@
 
 namespace ovaro::testing {
 
-inline const std::wstring kTitle = L"Datenorder f\u00fcr Ovaro festlegen";  // every message box's title
+inline const std::wstring kTitle = L"Datenorder f\u00fcr Ovaro festlegen";     // every message box's title
 inline const std::wstring kCaption = L"Datenordner f\u00fcr Ovaro festlegen";  // the main window's
 
 inline const std::wstring kSaveQuestionText =
@@ -18,8 +18,7 @@ inline const std::wstring kSaveReportText =
     L"ACHTUNG: Wenn Sie eine fr\u00fchere Sicherung der Registry wiederherstellen (zum Beispiel mit der "
     L"Systemwiederherstellung von Windows), vergessen Sie nicht, die Datenordner von Ovaro zu \u00fcberpr\u00fcfen "
     L"und gegebenenfalls erneut zu setzen.";
-inline const std::wstring kCloseQuestionText =
-    L"Das Programm wirklich beenden, ohne die \u00c4nderungen zu speichern?";
+inline const std::wstring kCloseQuestionText = L"Das Programm wirklich beenden, ohne die \u00c4nderungen zu speichern?";
 
 // The folder tree's messages; the platform's description of the error follows the last two.
 inline std::wstring NotReadyText(const std::wstring& folder) {

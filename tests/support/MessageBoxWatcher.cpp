@@ -39,7 +39,8 @@ MessageBoxWatcher::~MessageBoxWatcher() { Stop(); }
 
 MessageBoxWatcher::Action MessageBoxWatcher::Press(int button) {
     return [button](HWND box) {
-        PostMessageW(box, WM_COMMAND, MAKEWPARAM(button, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(box, button)));
+        PostMessageW(box, WM_COMMAND, MAKEWPARAM(button, BN_CLICKED),
+                     reinterpret_cast<LPARAM>(GetDlgItem(box, button)));
     };
 }
 
@@ -48,17 +49,19 @@ HWND MessageBoxWatcher::FindBox() const {
         const std::wstring* title;
         HWND found;
     } search{&title_, nullptr};
-    EnumWindows([](HWND w, LPARAM p) -> BOOL {
-        auto* s = reinterpret_cast<Search*>(p);
-        DWORD pid = 0;
-        GetWindowThreadProcessId(w, &pid);
-        wchar_t cls[16] = {};
-        GetClassNameW(w, cls, 16);
-        if (pid != GetCurrentProcessId() || std::wstring(cls) != L"#32770" || !IsWindowVisible(w)) return TRUE;
-        if (!s->title->empty() && WindowText(w) != *s->title) return TRUE;
-        s->found = w;
-        return FALSE;
-    }, reinterpret_cast<LPARAM>(&search));
+    EnumWindows(
+        [](HWND w, LPARAM p) -> BOOL {
+            auto* s = reinterpret_cast<Search*>(p);
+            DWORD pid = 0;
+            GetWindowThreadProcessId(w, &pid);
+            wchar_t cls[16] = {};
+            GetClassNameW(w, cls, 16);
+            if (pid != GetCurrentProcessId() || std::wstring(cls) != L"#32770" || !IsWindowVisible(w)) return TRUE;
+            if (!s->title->empty() && WindowText(w) != *s->title) return TRUE;
+            s->found = w;
+            return FALSE;
+        },
+        reinterpret_cast<LPARAM>(&search));
     return search.found;
 }
 

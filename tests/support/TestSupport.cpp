@@ -82,8 +82,8 @@ RegistryValue ReadRegistryValue(HKEY root, const std::wstring& key, const std::w
     return value;
 }
 
-LSTATUS WriteRegistryValue(HKEY root, const std::wstring& key, const std::wstring& name, DWORD type,
-                           const void* data, DWORD bytes) {
+LSTATUS WriteRegistryValue(HKEY root, const std::wstring& key, const std::wstring& name, DWORD type, const void* data,
+                           DWORD bytes) {
     HKEY handle = nullptr;
     LSTATUS status = RegCreateKeyExW(root, key.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr, &handle, nullptr);
     if (status != ERROR_SUCCESS) return status;
@@ -112,8 +112,8 @@ ScratchRegistryKey::~ScratchRegistryKey() { RegDeleteTreeW(HKEY_CURRENT_USER, pa
 namespace {
 
 std::string Narrow(const std::wstring& text) {
-    const int size = WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), nullptr, 0,
-                                         nullptr, nullptr);
+    const int size =
+        WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
     std::string out(static_cast<std::size_t>(size), '\0');
     WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), out.data(), size, nullptr, nullptr);
     return out;
@@ -130,8 +130,8 @@ std::string WhyNotInTheBuildsOwnPrefix() {
     if (mark != L"<missing>" && !prefix.empty() && mark == prefix) return {};
     return "refused: this test changes HKEY_CURRENT_USER\\Software\\VB and VBA Program Settings, where the "
            "editions keep a person's data folders, so it runs only in the build's own Wine prefix, made by "
-           "cmake/wine-session.sh (here WINEPREFIX is \"" + Narrow(prefix) + "\", the prefix's mark is \"" +
-           Narrow(mark) + "\")";
+           "cmake/wine-session.sh (here WINEPREFIX is \"" +
+           Narrow(prefix) + "\", the prefix's mark is \"" + Narrow(mark) + "\")";
 }
 
 }  // namespace ovaro::testing

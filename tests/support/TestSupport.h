@@ -36,8 +36,8 @@ struct RegistryValue {
 };
 RegistryValue ReadRegistryValue(HKEY root, const std::wstring& key, const std::wstring& name);
 // Creates the key as needed.
-LSTATUS WriteRegistryValue(HKEY root, const std::wstring& key, const std::wstring& name, DWORD type,
-                           const void* data, DWORD bytes);
+LSTATUS WriteRegistryValue(HKEY root, const std::wstring& key, const std::wstring& name, DWORD type, const void* data,
+                           DWORD bytes);
 // REG_SZ with its terminating NUL.
 LSTATUS WriteRegistryText(HKEY root, const std::wstring& key, const std::wstring& name, const std::wstring& text);
 
@@ -62,8 +62,7 @@ std::string WhyNotInTheBuildsOwnPrefix();
 }  // namespace ovaro::testing
 
 // Fails the test (and, in SetUp, skips its body) outside the build's own Wine prefix.
-#define OVARO_REQUIRE_OWN_WINE_PREFIX()                                                          \
-    do {                                                                                         \
-        if (const std::string why = ::ovaro::testing::WhyNotInTheBuildsOwnPrefix(); !why.empty()) \
-            GTEST_FAIL() << why;                                                                 \
+#define OVARO_REQUIRE_OWN_WINE_PREFIX()                                                                                \
+    do {                                                                                                               \
+        if (const std::string why = ::ovaro::testing::WhyNotInTheBuildsOwnPrefix(); !why.empty()) GTEST_FAIL() << why; \
     } while (false)

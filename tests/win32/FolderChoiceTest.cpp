@@ -37,10 +37,12 @@ std::wstring ItemText(HWND tree, HTREEITEM item) {
 
 HWND WaitForDialog() {
     HWND dialog = nullptr;
-    testing::Eventually([&] {
-        dialog = FindWindowW(FolderChoiceDialog::kClassName, L"Ordner w\u00e4hlen");
-        return dialog != nullptr && IsWindowVisible(dialog);
-    }, std::chrono::seconds(20));
+    testing::Eventually(
+        [&] {
+            dialog = FindWindowW(FolderChoiceDialog::kClassName, L"Ordner w\u00e4hlen");
+            return dialog != nullptr && IsWindowVisible(dialog);
+        },
+        std::chrono::seconds(20));
     return dialog != nullptr && IsWindowVisible(dialog) ? dialog : nullptr;
 }
 
@@ -84,7 +86,8 @@ protected:
         std::thread player([&] {
             seen.dialog = WaitForDialog();
             if (seen.dialog == nullptr) return;
-            HWND tree = FindWindowExW(GetDlgItem(seen.dialog, FolderChoiceDialog::kTreeId), nullptr, WC_TREEVIEWW, nullptr);
+            HWND tree =
+                FindWindowExW(GetDlgItem(seen.dialog, FolderChoiceDialog::kTreeId), nullptr, WC_TREEVIEWW, nullptr);
             HTREEITEM selected = reinterpret_cast<HTREEITEM>(SendMessageW(tree, TVM_GETNEXTITEM, TVGN_CARET, 0));
             seen.selected = selected ? ItemText(tree, selected) : L"<none>";
             seen.ownerEnabled = IsWindowEnabled(window->Window()) != FALSE;
@@ -166,9 +169,11 @@ TEST_F(FolderChoiceTest, OkRightAfterAnArrowKeyCountsTheNewSelectionAsClicked) {
     size_t loaded = 0;
     Choose(3, [&](HWND dialog, HWND tree) {
         HTREEITEM root = reinterpret_cast<HTREEITEM>(SendMessageW(tree, TVM_GETNEXTITEM, TVGN_ROOT, 0));
-        HTREEITEM drive = reinterpret_cast<HTREEITEM>(SendMessageW(tree, TVM_GETNEXTITEM, TVGN_CHILD, reinterpret_cast<LPARAM>(root)));
+        HTREEITEM drive = reinterpret_cast<HTREEITEM>(
+            SendMessageW(tree, TVM_GETNEXTITEM, TVGN_CHILD, reinterpret_cast<LPARAM>(root)));
         while (drive != nullptr && ItemText(tree, drive) != L"n:")
-            drive = reinterpret_cast<HTREEITEM>(SendMessageW(tree, TVM_GETNEXTITEM, TVGN_NEXT, reinterpret_cast<LPARAM>(drive)));
+            drive = reinterpret_cast<HTREEITEM>(
+                SendMessageW(tree, TVM_GETNEXTITEM, TVGN_NEXT, reinterpret_cast<LPARAM>(drive)));
         SendMessageW(tree, TVM_SELECTITEM, TVGN_CARET, reinterpret_cast<LPARAM>(drive));
         loaded = sink.texts.size();
         SendMessageW(tree, WM_KEYDOWN, VK_DOWN, 0);  // onto r:
@@ -234,18 +239,24 @@ TEST_F(FolderChoiceTest, EveryUseStartsFromAFreshTreeAndReportsUnreadableDrives)
         // The new folder shows below c: in the new tree.
         HTREEITEM root = reinterpret_cast<HTREEITEM>(SendMessageW(tree, TVM_GETNEXTITEM, TVGN_ROOT, 0));
         bool found = false;
-        for (HTREEITEM drive = reinterpret_cast<HTREEITEM>(SendMessageW(tree, TVM_GETNEXTITEM, TVGN_CHILD, reinterpret_cast<LPARAM>(root)));
-             drive != nullptr; drive = reinterpret_cast<HTREEITEM>(SendMessageW(tree, TVM_GETNEXTITEM, TVGN_NEXT, reinterpret_cast<LPARAM>(drive)))) {
+        for (HTREEITEM drive = reinterpret_cast<HTREEITEM>(
+                 SendMessageW(tree, TVM_GETNEXTITEM, TVGN_CHILD, reinterpret_cast<LPARAM>(root)));
+             drive != nullptr; drive = reinterpret_cast<HTREEITEM>(
+                                   SendMessageW(tree, TVM_GETNEXTITEM, TVGN_NEXT, reinterpret_cast<LPARAM>(drive)))) {
             if (ItemText(tree, drive) != L"c:") continue;
-            for (HTREEITEM f = reinterpret_cast<HTREEITEM>(SendMessageW(tree, TVM_GETNEXTITEM, TVGN_CHILD, reinterpret_cast<LPARAM>(drive)));
-                 f != nullptr; f = reinterpret_cast<HTREEITEM>(SendMessageW(tree, TVM_GETNEXTITEM, TVGN_NEXT, reinterpret_cast<LPARAM>(f))))
+            for (HTREEITEM f = reinterpret_cast<HTREEITEM>(
+                     SendMessageW(tree, TVM_GETNEXTITEM, TVGN_CHILD, reinterpret_cast<LPARAM>(drive)));
+                 f != nullptr; f = reinterpret_cast<HTREEITEM>(
+                                   SendMessageW(tree, TVM_GETNEXTITEM, TVGN_NEXT, reinterpret_cast<LPARAM>(f))))
                 found |= ItemText(tree, f) == L"Ovaro-Dlg-Neu";
         }
-        if (found) PressOk(dialog, tree);
-        else PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
+        if (found)
+            PressOk(dialog, tree);
+        else
+            PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
     });
     EXPECT_EQ(second.selected, L"<none>");  // nothing of the first use's selection
-    EXPECT_EQ(RowText(6), L"");  // OK with nothing selected on an empty row: still empty...
+    EXPECT_EQ(RowText(6), L"");             // OK with nothing selected on an empty row: still empty...
     EXPECT_EQ(loads, 2);
     EXPECT_GT(sink.texts.size(), messagesFirst);  // ...and the drives were read anew
     RemoveDirectoryW(L"c:\\Ovaro-Dlg-Neu");
@@ -362,8 +373,8 @@ TEST(FolderChoiceDialogAlone, FollowsADpiChangeToTheSystemsRectangleWithItsOwnPl
     expectAt(GetDlgItem(hwnd, IDOK), 432, 462, 541, 499);
     expectAt(GetDlgItem(hwnd, IDCANCEL), 432, 396, 541, 433);
     // The 8-point dialog font at 144 DPI: 16 pixels.
-    for (HWND control : {GetDlgItem(hwnd, FolderChoiceDialog::kTreeId), GetDlgItem(hwnd, IDOK),
-                         GetDlgItem(hwnd, IDCANCEL)}) {
+    for (HWND control :
+         {GetDlgItem(hwnd, FolderChoiceDialog::kTreeId), GetDlgItem(hwnd, IDOK), GetDlgItem(hwnd, IDCANCEL)}) {
         LOGFONTW font{};
         ASSERT_NE(GetObjectW(reinterpret_cast<HFONT>(SendMessageW(control, WM_GETFONT, 0, 0)), sizeof font, &font), 0);
         EXPECT_EQ(font.lfHeight, -16);

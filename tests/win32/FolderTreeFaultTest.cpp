@@ -33,9 +33,12 @@ void RemoveTree(const std::wstring& path) {
             if (name == L"." || name == L"..") continue;
             const std::wstring child = path + L"\\" + name;
             // A link is removed itself, never followed.
-            if (data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) RemoveDirectoryW(Long(child).c_str());
-            else if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) RemoveTree(child);
-            else DeleteFileW(Long(child).c_str());
+            if (data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)
+                RemoveDirectoryW(Long(child).c_str());
+            else if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+                RemoveTree(child);
+            else
+                DeleteFileW(Long(child).c_str());
         } while (FindNextFileW(find, &data));
         FindClose(find);
     }
@@ -87,7 +90,8 @@ protected:
     }
     std::size_t ChildCount(HTREEITEM item) const {
         std::size_t n = 0;
-        for (auto c = TreeView_GetChild(view_->TreeWindow(), item); c; c = TreeView_GetNextSibling(view_->TreeWindow(), c))
+        for (auto c = TreeView_GetChild(view_->TreeWindow(), item); c;
+             c = TreeView_GetNextSibling(view_->TreeWindow(), c))
             ++n;
         return n;
     }
@@ -123,7 +127,7 @@ TEST_F(FolderTreeFaultTest, AFolderDeletedBetweenListingAndExpansionIsToldAndSta
     EXPECT_EQ(messages_.shown[0].style, folders::MessageStyle::Critical);
     EXPECT_EQ(messages_.shown[0].text.rfind(kReadFailedText, 0), 0u);
     EXPECT_GT(messages_.shown[0].text.size(), kReadFailedText.size());  // the platform's description
-    EXPECT_EQ(view_->Path(), L"m:\\FehlerProbe\\Eins\\Zwei\\Drei\\");  // deleted folders stay in the tree
+    EXPECT_EQ(view_->Path(), L"m:\\FehlerProbe\\Eins\\Zwei\\Drei\\");   // deleted folders stay in the tree
     EXPECT_EQ(events_, std::vector<std::wstring>{L"m:\\FehlerProbe\\Eins\\Zwei\\Drei\\"});
 }
 
@@ -162,10 +166,19 @@ TEST_F(FolderTreeFaultTest, TenThousandSubFoldersAllShow) {
 }
 
 TEST_F(FolderTreeFaultTest, NamesWithSignsBlanksAndDotsKeepEveryCharacter) {
-    const std::vector<std::wstring> names = {L"&Und", L"100 %", L"%s%n", L"!wichtig", L"~1", L"  f\u00fchrend",
-                                             L"nachfolgend  ", L"punkt.", L"..drei", L"\u05e2\u05d1\u05e8\u05d9\u05ea",
+    const std::vector<std::wstring> names = {L"&Und",
+                                             L"100 %",
+                                             L"%s%n",
+                                             L"!wichtig",
+                                             L"~1",
+                                             L"  f\u00fchrend",
+                                             L"nachfolgend  ",
+                                             L"punkt.",
+                                             L"..drei",
+                                             L"\u05e2\u05d1\u05e8\u05d9\u05ea",
                                              L"\u0627\u0644\u0639\u0631\u0628\u064a\u0629"};
-    for (const auto& n : names) ASSERT_TRUE(CreateDirectoryW(Long(kScratch + L"\\" + n).c_str(), nullptr)) << GetLastError();
+    for (const auto& n : names)
+        ASSERT_TRUE(CreateDirectoryW(Long(kScratch + L"\\" + n).c_str(), nullptr)) << GetLastError();
     CreateView();
     for (const auto& n : names) {
         events_.clear();

@@ -22,8 +22,8 @@ public:
 
 int wmain(int argc, wchar_t** argv) {
     SetProcessDpiAwarenessContext(DPI_AWARENESS_CONTEXT_PER_MONITOR_AWARE_V2);
-    const HWND top = CreateWindowExW(0, L"STATIC", L"Ordnerbaum", WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN, 20, 20,
-                                     360, 420, nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
+    const HWND top = CreateWindowExW(0, L"STATIC", L"Ordnerbaum", WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN, 20, 20, 360,
+                                     420, nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
     PrintedMessages messages;
     RECT client{};
     GetClientRect(top, &client);

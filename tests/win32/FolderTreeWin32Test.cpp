@@ -32,8 +32,8 @@ using ovaro::testing::PumpUntil;
 HWND MakeHost(DWORD style = WS_OVERLAPPEDWINDOW) {
     INITCOMMONCONTROLSEX init{sizeof init, ICC_TREEVIEW_CLASSES};
     InitCommonControlsEx(&init);
-    return CreateWindowExW(0, L"STATIC", L"Host", style, 50, 50, 500, 600, nullptr, nullptr,
-                           GetModuleHandleW(nullptr), nullptr);
+    return CreateWindowExW(0, L"STATIC", L"Host", style, 50, 50, 500, 600, nullptr, nullptr, GetModuleHandleW(nullptr),
+                           nullptr);
 }
 
 // A real tree view in a hidden window that is never shown.
@@ -54,7 +54,8 @@ INSTANTIATE_TYPED_TEST_SUITE_P(Win32, TreeNodesContract, Win32TreeHolder);
 INSTANTIATE_TYPED_TEST_SUITE_P(Win32, FolderTreeLogicSuite, Win32TreeHolder);
 
 const std::wstring kLong = L"Lang_" + std::wstring(120, L'x');
-const std::wstring kUnicode = L"\u00dcn\u00efc\u00f6d\u00e9 \u65e5\u672c \u0395\u03bb\u03bb\u03b7\u03bd\u03b9\u03ba\u03ac";
+const std::wstring kUnicode =
+    L"\u00dcn\u00efc\u00f6d\u00e9 \u65e5\u672c \u0395\u03bb\u03bb\u03b7\u03bd\u03b9\u03ba\u03ac";
 const std::wstring kNotReadyN = ovaro::testing::NotReadyText(L"n:\\");
 
 TEST(Win32FolderLister, ListsOnlyFoldersWithTheirNamesAsStored) {
@@ -62,8 +63,8 @@ TEST(Win32FolderLister, ListsOnlyFoldersWithTheirNamesAsStored) {
     const auto listing = lister.List(L"m:\\");
     ASSERT_FALSE(listing.failure) << ::testing::PrintToString(listing.failure->description);
     const std::set<std::wstring> got(listing.subFolders.begin(), listing.subFolders.end());
-    const std::set<std::wstring> want{L"m:\\Alpha", L"m:\\beta", L"m:\\MiXeD CaSe", L"m:\\" + kUnicode,
-                                      L"m:\\Doppelt", L"m:\\" + kLong};
+    const std::set<std::wstring> want{L"m:\\Alpha",       L"m:\\beta",    L"m:\\MiXeD CaSe",
+                                      L"m:\\" + kUnicode, L"m:\\Doppelt", L"m:\\" + kLong};
     EXPECT_EQ(got, want);
     // The path is echoed as given, in its letter case, so the names can be cut off it.
     auto alpha = lister.List(L"M:\\ALPHA\\").subFolders;
@@ -123,7 +124,8 @@ TEST(Win32Sources, DriveListAndTypesOfTheTestDrives) {
     EXPECT_EQ(drives.DriveTypeOf(L"a:"), static_cast<unsigned>(DRIVE_REMOVABLE));
     EXPECT_EQ(drives.DriveTypeOf(L"r:"), static_cast<unsigned>(DRIVE_CDROM));
     EXPECT_EQ(drives.DriveTypeOf(L"m:"), static_cast<unsigned>(DRIVE_FIXED));
-    EXPECT_EQ(Win32LowerCase(L"M:\\\u00dcBER \u0394\u0395\u039b\u03a4\u0386 \u0414\u0410"), L"m:\\\u00fcber \u03b4\u03b5\u03bb\u03c4\u03ac \u0434\u0430");
+    EXPECT_EQ(Win32LowerCase(L"M:\\\u00dcBER \u0394\u0395\u039b\u03a4\u0386 \u0414\u0410"),
+              L"m:\\\u00fcber \u03b4\u03b5\u03bb\u03c4\u03ac \u0434\u0430");
 }
 
 // The control on the test drives, with the messages recorded instead of shown.
@@ -168,7 +170,8 @@ protected:
     }
     std::vector<std::wstring> Children(HTREEITEM parent) const {
         std::vector<std::wstring> out;
-        for (auto c = TreeView_GetChild(tree_, parent); c; c = TreeView_GetNextSibling(tree_, c)) out.push_back(TextOf(c));
+        for (auto c = TreeView_GetChild(tree_, parent); c; c = TreeView_GetNextSibling(tree_, c))
+            out.push_back(TextOf(c));
         return out;
     }
     std::vector<std::wstring> Events() { return std::exchange(events_, {}); }
@@ -216,8 +219,11 @@ TEST_F(FolderTreeViewTest, PathWalkFindsMixedCaseUnicodeAndLongNames) {
     EXPECT_EQ(Events(), std::vector<std::wstring>{L"m:\\MiXeD CaSe\\UnterOrdner\\"});
     EXPECT_EQ(TextOf(TreeView_GetSelection(tree_)), L"UnterOrdner");
 
-    view_->SetPath(L"m:\\\u00dcN\u00cfC\u00d6D\u00c9 \u65e5\u672c \u0395\u039b\u039b\u0397\u039d\u0399\u039a\u0386\\\u0434\u043e\u0447\u0435\u0440\u043d\u0438\u0439");
-    EXPECT_EQ(Events(), std::vector<std::wstring>{L"m:\\" + kUnicode + L"\\\u0414\u043e\u0447\u0435\u0440\u043d\u0438\u0439\\"});
+    view_->SetPath(
+        L"m:\\\u00dcN\u00cfC\u00d6D\u00c9 \u65e5\u672c "
+        L"\u0395\u039b\u039b\u0397\u039d\u0399\u039a\u0386\\\u0434\u043e\u0447\u0435\u0440\u043d\u0438\u0439");
+    EXPECT_EQ(Events(),
+              std::vector<std::wstring>{L"m:\\" + kUnicode + L"\\\u0414\u043e\u0447\u0435\u0440\u043d\u0438\u0439\\"});
 
     const std::wstring deep = L"m:\\" + kLong + L"\\" + kLong + L"\\" + kLong + L"\\Ziel\\Tiefer\\";
     view_->SetPath(Win32LowerCase(deep));
@@ -281,7 +287,8 @@ TEST_F(FolderTreeViewTest, ArrowsPastACdRomReadNothingRestingReadsOnceRightReads
     PumpUntil([] { return false; }, std::chrono::milliseconds(800));
     EXPECT_EQ(Events(), std::vector<std::wstring>{L"r:\\"});
     ASSERT_EQ(messages_.shown.size(), 1u);
-    EXPECT_EQ(messages_.shown[0].text, L"Auf Ordner r:\\ kann nicht zugegriffen werden.\r\nDas Laufwerk ist nicht bereit.");
+    EXPECT_EQ(messages_.shown[0].text,
+              L"Auf Ordner r:\\ kann nicht zugegriffen werden.\r\nDas Laufwerk ist nicht bereit.");
 
     // Right counts the selection at once, without waiting for it to rest.
     SendMessageW(tree_, WM_KEYDOWN, VK_DOWN, 0);

@@ -108,7 +108,8 @@ TEST_F(MainWindowFaultTest, AnUnreadableKeyIsReportedByNameAndTheOtherRowsStillL
     ASSERT_EQ(shown.size(), 1u);
     EXPECT_EQ(shown[0].style, static_cast<unsigned>(MB_ICONERROR));
     EXPECT_NE(shown[0].text.find(L"'Lumarix Ovaro f\u00fcr NEF' konnte nicht aus der Registry gelesen werden."),
-              std::wstring::npos) << Narrow(shown[0].text);
+              std::wstring::npos)
+        << Narrow(shown[0].text);
     EXPECT_EQ(Text(Row(2)), L"");
     EXPECT_EQ(Text(Row(3)), L"alt4");
     EXPECT_EQ(Text(Row(6)), L"alt7");
@@ -131,7 +132,10 @@ TEST_F(MainWindowFaultTest, AKeyThatMayBeReadButNotWrittenStopsTheSaveThereAndAL
     EXPECT_EQ(shown[0].style, 4u);  // the question
     EXPECT_EQ(shown[1].style, static_cast<unsigned>(MB_ICONERROR));
     EXPECT_EQ(shown[1].text.rfind(L"Der Datenordner von 'Lumarix Ovaro f\u00fcr Belvard' konnte nicht in der Registry "
-                                  L"gespeichert werden.\r\nFehler 5: ", 0), 0u) << Narrow(shown[1].text);
+                                  L"gespeichert werden.\r\nFehler 5: ",
+                                  0),
+              0u)
+        << Narrow(shown[1].text);
     for (int e = 1; e <= 3; ++e) ExpectStoredExactly(e, typed[e - 1]);
     for (int e = 4; e <= 7; ++e) ExpectStoredExactly(e, L"alt" + std::to_wstring(e));
     EXPECT_TRUE(window->Behaviour().bGeaendert());
@@ -155,10 +159,18 @@ TEST_F(MainWindowFaultTest, AKeyThatMayBeReadButNotWrittenStopsTheSaveThereAndAL
 TEST_F(MainWindowFaultTest, TextsOfEveryFormAreStoredByteForByte) {
     Open();
     // Paths in the forms the walk handles, and what else a user may leave in a box.
-    const std::vector<std::wstring> forms = {
-        L"C:\\Windows\\", L"c:", L"\\\\server\\freigabe\\", L"c:\\\\windows\\\\", L"c:/windows",
-        L"c:\\windows\\..\\temp", L"  c:\\Blanks  \\ ", L"q:\\daten.", L"Arbeitsplatz\\",
-        L"\\", L"c:\\\u65e5\u672c\\\u0414\u043e\u0447\\\U0001F3B5\\", L"\t\x01\x1b\x7f\u200b\u202e"};
+    const std::vector<std::wstring> forms = {L"C:\\Windows\\",
+                                             L"c:",
+                                             L"\\\\server\\freigabe\\",
+                                             L"c:\\\\windows\\\\",
+                                             L"c:/windows",
+                                             L"c:\\windows\\..\\temp",
+                                             L"  c:\\Blanks  \\ ",
+                                             L"q:\\daten.",
+                                             L"Arbeitsplatz\\",
+                                             L"\\",
+                                             L"c:\\\u65e5\u672c\\\u0414\u043e\u0447\\\U0001F3B5\\",
+                                             L"\t\x01\x1b\x7f\u200b\u202e"};
     for (int16_t r = 0; r < kEditionCount; ++r) SetWindowTextW(Row(r), forms[r].c_str());
     Save();
     for (int e = 1; e <= 7; ++e) ExpectStoredExactly(e, forms[e - 1]);
@@ -195,7 +207,10 @@ TEST_F(MainWindowFaultTest, TypedAndPastedTextUpToAMillionCharactersIsStoredAsSh
     for (std::size_t i = 0; i < pasted.size(); i += 97) pasted[i] = static_cast<wchar_t>(0x4e00 + i % 5000);
     Paste(Row(1), pasted);
     // Control characters pasted: what the box keeps is what is stored.
-    Paste(Row(2), L"a\tb\x01" L"c\x7f" L"d");
+    Paste(Row(2),
+          L"a\tb\x01"
+          L"c\x7f"
+          L"d");
     EXPECT_TRUE(window->Behaviour().bGeaendert());
     EXPECT_EQ(Text(Row(0)), typed);
     EXPECT_EQ(Text(Row(1)), pasted);
@@ -219,19 +234,22 @@ public:
         : watcher_(testing::kTitle, [this, main](HWND) {
               seen = true;
               DWORD_PTR result = 0;
-              const bool asked = SendMessageTimeoutW(main, WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF, SMTO_NORMAL,
-                                                     10000, &result) != 0;
+              const bool asked =
+                  SendMessageTimeoutW(main, WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF, SMTO_NORMAL, 10000, &result) != 0;
               agreed = asked && result != 0;
-              if (agreed) SendMessageTimeoutW(main, WM_ENDSESSION, TRUE, ENDSESSION_LOGOFF, SMTO_NORMAL, 10000, &result);
+              if (agreed)
+                  SendMessageTimeoutW(main, WM_ENDSESSION, TRUE, ENDSESSION_LOGOFF, SMTO_NORMAL, 10000, &result);
               // Whatever is still open afterwards is closed the way the system ends a program.
-              testing::Eventually([&] {
-                  HWND left = FindWindowW(L"#32770", testing::kTitle.c_str());
-                  if (left == nullptr) return true;
-                  ++boxesAfterwards;
-                  PostMessageW(left, WM_COMMAND, IDCANCEL, 0);
-                  PostMessageW(left, WM_CLOSE, 0, 0);
-                  return false;
-              }, std::chrono::seconds(5));
+              testing::Eventually(
+                  [&] {
+                      HWND left = FindWindowW(L"#32770", testing::kTitle.c_str());
+                      if (left == nullptr) return true;
+                      ++boxesAfterwards;
+                      PostMessageW(left, WM_COMMAND, IDCANCEL, 0);
+                      PostMessageW(left, WM_CLOSE, 0, 0);
+                      return false;
+                  },
+                  std::chrono::seconds(5));
           }) {}
     void Join() { watcher_.Wait(); }
     std::atomic<bool> seen{false}, agreed{false};

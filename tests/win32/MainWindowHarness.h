@@ -58,7 +58,9 @@ protected:
         return scratch.Path() + L"\\" + std::wstring(kEditionen[edition - 1].applicationName);
     }
     std::wstring SectionPath(int edition) const { return AppPath(edition) + L"\\Optionen"; }
-    RegistryValue Stored(int edition) const { return ReadRegistryValue(HKEY_CURRENT_USER, SectionPath(edition), L"Datenpfad"); }
+    RegistryValue Stored(int edition) const {
+        return ReadRegistryValue(HKEY_CURRENT_USER, SectionPath(edition), L"Datenpfad");
+    }
     void PutText(int edition, const std::wstring& text) {
         ASSERT_EQ(WriteRegistryText(HKEY_CURRENT_USER, SectionPath(edition), L"Datenpfad", text), ERROR_SUCCESS);
     }

@@ -61,7 +61,7 @@ int Px(int twips, UINT dpi) { return (twips * static_cast<int>(dpi) + 720) / 144
 struct Place {
     ControlKind kind;
     int16_t index;
-    std::wstring caption;  // finds a control that has no index of its own
+    std::wstring caption;          // finds a control that has no index of its own
     int left, top, width, height;  // twips from the client area's corner
 };
 
@@ -105,9 +105,10 @@ void ExpectLayoutAt(const MainWindow& window, UINT dpi) {
             for (HWND c = GetWindow(window.Window(), GW_CHILD); c != nullptr; c = GetWindow(c, GW_HWNDNEXT))
                 if (Text(c) == place.caption) control = c;
         }
-        const std::string name = std::to_string(static_cast<int>(place.kind)) + "(" + std::to_string(place.index) +
-                                 ") " + std::string(place.caption.begin(), place.caption.begin() + std::min<size_t>(place.caption.size(), 12)) +
-                                 " dpi " + std::to_string(dpi);
+        const std::string name =
+            std::to_string(static_cast<int>(place.kind)) + "(" + std::to_string(place.index) + ") " +
+            std::string(place.caption.begin(), place.caption.begin() + std::min<size_t>(place.caption.size(), 12)) +
+            " dpi " + std::to_string(dpi);
         ASSERT_NE(control, nullptr) << name;
         RECT r{};
         GetWindowRect(control, &r);
@@ -180,12 +181,15 @@ TEST_F(MainWindowTest, TabOrderRunsCommonRowEditionRowsSaveCloseAndSkipsDisabled
 TEST_F(MainWindowTest, ToolTipsAreExactAndOnlyWhereTheyBelong) {
     Open();
     HWND tips = nullptr;
-    EnumThreadWindows(GetCurrentThreadId(), [](HWND hwnd, LPARAM out) {
-        wchar_t cls[64] = {};
-        GetClassNameW(hwnd, cls, 64);
-        if (std::wstring(cls) == TOOLTIPS_CLASSW) *reinterpret_cast<HWND*>(out) = hwnd;
-        return TRUE;
-    }, reinterpret_cast<LPARAM>(&tips));
+    EnumThreadWindows(
+        GetCurrentThreadId(),
+        [](HWND hwnd, LPARAM out) {
+            wchar_t cls[64] = {};
+            GetClassNameW(hwnd, cls, 64);
+            if (std::wstring(cls) == TOOLTIPS_CLASSW) *reinterpret_cast<HWND*>(out) = hwnd;
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&tips));
     ASSERT_NE(tips, nullptr);
     EXPECT_EQ(SendMessageW(tips, TTM_GETTOOLCOUNT, 0, 0), 2 + 8 + 1);
     auto tipOf = [&](HWND control) {
@@ -292,14 +296,16 @@ TEST_F(MainWindowTest, AWriteRefusedHalfWayIsReportedAndCanBeRetried) {
     RegDeleteTreeW(HKEY_CURRENT_USER, AppPath(5).c_str());
     HKEY vol = nullptr;
     ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, AppPath(5).c_str(), 0, nullptr, REG_OPTION_VOLATILE, KEY_ALL_ACCESS,
-                              nullptr, &vol, nullptr), ERROR_SUCCESS);
+                              nullptr, &vol, nullptr),
+              ERROR_SUCCESS);
     RegCloseKey(vol);
     Open();
     for (int16_t r = 0; r < 7; ++r) SetWindowTextW(Row(r), (L"neu" + std::to_wstring(r)).c_str());
     Click(window->Control(ControlKind::SaveButton));
     ASSERT_EQ(shown.size(), 2u);
     EXPECT_EQ(shown[1].style, static_cast<unsigned>(MB_ICONERROR));
-    EXPECT_NE(shown[1].text.find(L"'Lumarix Ovaro f\u00fcr QM'"), std::wstring::npos) << std::string(shown[1].text.begin(), shown[1].text.end());
+    EXPECT_NE(shown[1].text.find(L"'Lumarix Ovaro f\u00fcr QM'"), std::wstring::npos)
+        << std::string(shown[1].text.begin(), shown[1].text.end());
     EXPECT_NE(shown[1].text.find(L"1021"), std::wstring::npos);
     for (int e = 1; e <= 4; ++e) EXPECT_EQ(Stored(e), L"neu" + std::to_wstring(e - 1)) << e;
     for (int e = 6; e <= 7; ++e) EXPECT_EQ(Stored(e), L"alt") << e;

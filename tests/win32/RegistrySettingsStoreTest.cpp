@@ -25,7 +25,8 @@ protected:
 
     // Type and raw bytes as stored.
     std::pair<DWORD, std::vector<BYTE>> GetRaw(std::wstring_view app) {
-        const testing::RegistryValue value = testing::ReadRegistryValue(HKEY_CURRENT_USER, SectionPath(app), L"Datenpfad");
+        const testing::RegistryValue value =
+            testing::ReadRegistryValue(HKEY_CURRENT_USER, SectionPath(app), L"Datenpfad");
         EXPECT_TRUE(value.exists);
         return {value.type, value.bytes};
     }
@@ -108,7 +109,8 @@ TEST_F(RegistryStoreTest, AKeyThatRefusesWritingFailsWithTheEditionNamed) {
     // volatile key does: the write must fail and name its application.
     HKEY vol = nullptr;
     ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, (base_ + L"\\Volatile").c_str(), 0, nullptr, REG_OPTION_VOLATILE,
-                              KEY_ALL_ACCESS, nullptr, &vol, nullptr), ERROR_SUCCESS);
+                              KEY_ALL_ACCESS, nullptr, &vol, nullptr),
+              ERROR_SUCCESS);
     RegCloseKey(vol);
     try {
         store.Write(L"Volatile", L"Optionen", L"Datenpfad", L"neu");
@@ -128,8 +130,8 @@ TEST(RegistryLayout, DataFoldersLandAtTheEditionsOwnKeys) {
     Datenpfade pfade{L"a:\\", L"b:\\", L"c:\\", L"", L"e:\\ ", L"f:\\F", L"g:\\"};
     SpeichereDatenpfade(store, pfade);
     for (int i = 0; i < kEditionCount; ++i) {
-        const std::wstring path = L"Software\\VB and VBA Program Settings\\" +
-                                  std::wstring(kEditionen[i].applicationName) + L"\\Optionen";
+        const std::wstring path =
+            L"Software\\VB and VBA Program Settings\\" + std::wstring(kEditionen[i].applicationName) + L"\\Optionen";
         const testing::RegistryValue value = testing::ReadRegistryValue(HKEY_CURRENT_USER, path, L"Datenpfad");
         ASSERT_TRUE(value.exists) << i;
         EXPECT_EQ(value.type, static_cast<DWORD>(REG_SZ));

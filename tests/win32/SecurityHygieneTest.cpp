@@ -20,7 +20,8 @@ std::wstring ExePath() {
     std::string unixPath = OVARO_EXE_PATH;
     std::wstring path(unixPath.begin(), unixPath.end());
     if (!path.empty() && path[0] == L'/') {
-        for (auto& c : path) if (c == L'/') c = L'\\';
+        for (auto& c : path)
+            if (c == L'/') c = L'\\';
         path = L"Z:" + path;
     }
     return path;
@@ -29,9 +30,13 @@ std::wstring ExePath() {
 class Exe {
 public:
     Exe() { module_ = LoadLibraryExW(ExePath().c_str(), nullptr, DONT_RESOLVE_DLL_REFERENCES); }
-    ~Exe() { if (module_) FreeLibrary(module_); }
+    ~Exe() {
+        if (module_) FreeLibrary(module_);
+    }
     HMODULE get() const { return module_; }
-    const BYTE* base() const { return reinterpret_cast<const BYTE*>(reinterpret_cast<ULONG_PTR>(module_) & ~ULONG_PTR(3)); }
+    const BYTE* base() const {
+        return reinterpret_cast<const BYTE*>(reinterpret_cast<ULONG_PTR>(module_) & ~ULONG_PTR(3));
+    }
     const IMAGE_NT_HEADERS* nt() const {
         const auto* dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(base());
         return reinterpret_cast<const IMAGE_NT_HEADERS*>(base() + dos->e_lfanew);
@@ -107,7 +112,8 @@ TEST(ExeHygiene, HardeningFlagsAndTheDllSearchRestrictionAreLinkedIn) {
     const auto& dir = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
     ASSERT_NE(dir.VirtualAddress, 0u);
     bool imported = false;
-    for (auto* d = reinterpret_cast<const IMAGE_IMPORT_DESCRIPTOR*>(exe.base() + dir.VirtualAddress); d->Name != 0; ++d) {
+    for (auto* d = reinterpret_cast<const IMAGE_IMPORT_DESCRIPTOR*>(exe.base() + dir.VirtualAddress); d->Name != 0;
+         ++d) {
         const std::string dll = reinterpret_cast<const char*>(exe.base() + d->Name);
         if (_stricmp(dll.c_str(), "kernel32.dll") != 0) continue;
         const DWORD thunks = d->OriginalFirstThunk ? d->OriginalFirstThunk : d->FirstThunk;
@@ -132,8 +138,9 @@ protected:
         Restore();
         RegDeleteTreeW(HKEY_CURRENT_USER, base.c_str());
         HKEY key = nullptr;
-        ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, section.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
-                                  nullptr), ERROR_SUCCESS);
+        ASSERT_EQ(
+            RegCreateKeyExW(HKEY_CURRENT_USER, section.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr),
+            ERROR_SUCCESS);
         const wchar_t value[] = L"c:\\Alt\\";
         RegSetValueExW(key, L"Datenpfad", 0, REG_SZ, reinterpret_cast<const BYTE*>(value), sizeof value);
         RegCloseKey(key);

@@ -37,8 +37,10 @@ private:
         return DefWindowProcW(hwnd_, message, wParam, lParam);
     }
     void ReportFailure(std::wstring_view text) override {
-        if (recordReports) reports.emplace_back(text);
-        else WindowBase::ReportFailure(text);
+        if (recordReports)
+            reports.emplace_back(text);
+        else
+            WindowBase::ReportFailure(text);
     }
 
     bool failCreation_;
