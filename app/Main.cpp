@@ -33,6 +33,9 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
     ovaro::RegistrySettingsStore store;
     ovaro::MainWindowHooks hooks;
     hooks.folderChoice = ovaro::DefaultFolderChoice(instance);
+    // The system ends the process once the session's end is answered; ending it at once
+    // spares tearing down the windows, which waits on a folder read stuck in the kernel.
+    hooks.endSession = [] { ExitProcess(0); };
     auto window = ovaro::MainWindow::Create(instance, store, std::move(hooks));
     if (!window) return 1;
     copy.Publish(window->Window());

@@ -315,7 +315,10 @@ void MainWindow::OnCommand(int id, int code) {
 void MainWindow::OnClose(CloseReason reason) {
     int16_t cancel = 0;
     behaviour_.Form_QueryUnload(cancel, reason);
-    if (cancel == 0 && hwnd_ != nullptr) DestroyWindow(hwnd_);
+    if (cancel == 0 && hwnd_ != nullptr) {
+        if (reason == kCloseSessionEnd && hooks_.endSession) hooks_.endSession();
+        DestroyWindow(hwnd_);
+    }
 }
 
 }  // namespace ovaro

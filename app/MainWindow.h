@@ -28,6 +28,9 @@ struct MainWindowHooks {
     std::function<int(HWND owner, std::wstring_view text, unsigned style)> showMessage;
     // Ends the process at once; the default is ExitProcess.
     std::function<void()> endProgram;
+    // Ends the process when the Windows session ends, once the window has agreed to close;
+    // none (the default) lets the window close and the program end with it.
+    std::function<void()> endSession;
     // The folder choice dialog for "Wählen..."; none means the button does nothing.
     FolderChoiceFactory folderChoice;
 };

@@ -91,17 +91,6 @@ protected:
         Click(ChooseButton(row));
         return WaitForDialog();
     }
-    static HWND TreeOf(HWND dialog) {
-        HWND tree = nullptr;
-        EnumChildWindows(
-            dialog,
-            [](HWND child, LPARAM out) {
-                if (ClassOf(child) == WC_TREEVIEWW) *reinterpret_cast<HWND*>(out) = child;
-                return TRUE;
-            },
-            reinterpret_cast<LPARAM>(&tree));
-        return tree;
-    }
     bool RowShows(int row, const std::wstring& text) {
         return Eventually([&] { return Text(Box(row)) == text; }, 5s);
     }
@@ -110,7 +99,7 @@ protected:
     void ChooseWithMouse(int row, const std::vector<std::wstring>& folders) {
         HWND dialog = OpenDialog(row);
         ASSERT_NE(dialog, nullptr);
-        RemoteTree tree(TreeOf(dialog), program->ProcessId());
+        RemoteTree tree(TreeViewOf(dialog), program->ProcessId());
         HTREEITEM node = tree.Child(tree.Root(), L"c:");
         ASSERT_NE(node, nullptr);
         tree.ClickText(node);
@@ -257,7 +246,7 @@ TEST_F(EndToEnd, KeyboardInTheDialogAndSpaceOnButtons) {
     PressKey(VK_SPACE);
     HWND dialog = WaitForDialog();
     ASSERT_NE(dialog, nullptr);
-    RemoteTree tree(TreeOf(dialog), program->ProcessId());
+    RemoteTree tree(TreeViewOf(dialog), program->ProcessId());
     ASSERT_TRUE(Eventually([&] { return tree.Selected() != nullptr && tree.ItemText(tree.Selected()) == L"Alpha"; }));
     HTREEITEM alpha = tree.Selected();
     PressKey(VK_LEFT);  // collapse
@@ -347,7 +336,7 @@ TEST_F(EndToEnd, WhileTheDialogLoadsOrShowsTheMainWindowTakesNoInputAndMessagesS
     EXPECT_FALSE(IsWindowEnabled(Main()));
 
     // A message while the dialog shows belongs to the dialog.
-    RemoteTree tree(TreeOf(dialog), program->ProcessId());
+    RemoteTree tree(TreeViewOf(dialog), program->ProcessId());
     HTREEITEM cdRom = tree.Child(tree.Root(), L"r:");
     ASSERT_NE(cdRom, nullptr);
     tree.ClickText(cdRom);
@@ -394,7 +383,7 @@ TEST_F(EndToEnd, NumpadStarOpensTheSelectedFolderOnly) {
     Click(ChooseButton(0));
     HWND dialog = WaitForDialog();
     ASSERT_NE(dialog, nullptr);
-    RemoteTree tree(TreeOf(dialog), program->ProcessId());
+    RemoteTree tree(TreeViewOf(dialog), program->ProcessId());
     ASSERT_TRUE(Eventually([&] { return tree.Selected() != nullptr && tree.ItemText(tree.Selected()) == L"E2E"; }));
     HTREEITEM e2e = tree.Selected();
     PressKey(VK_LEFT);

@@ -15,6 +15,18 @@ std::wstring ClassOf(HWND window) {
     return name;
 }
 
+HWND TreeViewOf(HWND dialog) {
+    HWND tree = nullptr;
+    EnumChildWindows(
+        dialog,
+        [](HWND child, LPARAM out) {
+            if (ClassOf(child) == WC_TREEVIEWW) *reinterpret_cast<HWND*>(out) = child;
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&tree));
+    return tree;
+}
+
 namespace {
 
 // The exe sits in the build tree; the test knows its Linux path, Wine sees it below Z:.

@@ -22,6 +22,8 @@ using testing::Eventually;
 
 inline std::wstring Text(HWND window) { return testing::WindowText(window); }
 std::wstring ClassOf(HWND window);
+// The tree view inside a folder dialog; null when there is none.
+HWND TreeViewOf(HWND dialog);
 
 class Program {
 public:

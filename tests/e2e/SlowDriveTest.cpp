@@ -97,17 +97,6 @@ protected:
         if (dialog) Activate(dialog);
         return dialog;
     }
-    static HWND TreeOf(HWND dialog) {
-        HWND tree = nullptr;
-        EnumChildWindows(
-            dialog,
-            [](HWND child, LPARAM out) {
-                if (ClassOf(child) == WC_TREEVIEWW) *reinterpret_cast<HWND*>(out) = child;
-                return TRUE;
-            },
-            reinterpret_cast<LPARAM>(&tree));
-        return tree;
-    }
     std::vector<std::wstring> Names(const RemoteTree& tree, HTREEITEM item) const {
         std::vector<std::wstring> names;
         for (HTREEITEM c : tree.Children(item)) names.push_back(tree.ItemText(c));
@@ -126,7 +115,7 @@ TEST_F(SlowDrive, MainWindowAndDialogAnswerWhileAListingIsSlow) {
     EXPECT_EQ(program->FindWindowNow(kDialogCaption), nullptr) << "the read was over before the answer";
     HWND dialog = WaitForDialog();
     ASSERT_NE(dialog, nullptr);
-    RemoteTree tree(TreeOf(dialog), program->ProcessId());
+    RemoteTree tree(TreeViewOf(dialog), program->ProcessId());
     HTREEITEM l = tree.Child(tree.Root(), L"l:");
     ASSERT_NE(l, nullptr);
     EXPECT_EQ(Names(tree, l), (std::vector<std::wstring>{L"A_Langsam", L"B_Kaputt", L"Haengt", L"Langsam", L"Ruhig"}));
@@ -148,7 +137,7 @@ TEST_F(SlowDrive, EscStopsASlowReadAndALaterClickReadsIt) {
     Click(ChooseButton(0));
     HWND dialog = WaitForDialog();
     ASSERT_NE(dialog, nullptr);
-    RemoteTree tree(TreeOf(dialog), program->ProcessId());
+    RemoteTree tree(TreeViewOf(dialog), program->ProcessId());
     HTREEITEM l = tree.Child(tree.Root(), L"l:");
     ASSERT_NE(l, nullptr);
     HTREEITEM langsam = tree.Child(l, L"Langsam");
@@ -176,7 +165,7 @@ TEST_F(SlowDrive, AFailingFolderIsReportedOnlyAfterTheSlowOneBeforeIt) {
     Click(ChooseButton(0));
     HWND dialog = WaitForDialog();
     ASSERT_NE(dialog, nullptr);
-    RemoteTree tree(TreeOf(dialog), program->ProcessId());
+    RemoteTree tree(TreeViewOf(dialog), program->ProcessId());
     HTREEITEM l = tree.Child(tree.Root(), L"l:");
     ASSERT_NE(l, nullptr);
 
@@ -203,7 +192,7 @@ TEST_F(SlowDrive, AListingThatNeverReturnsKeepsNeitherTheDialogNorTheProgramFrom
     HWND dialog = WaitForDialog();
     ASSERT_NE(dialog, nullptr);
     {
-        RemoteTree tree(TreeOf(dialog), program->ProcessId());
+        RemoteTree tree(TreeViewOf(dialog), program->ProcessId());
         HTREEITEM l = tree.Child(tree.Root(), L"l:");
         ASSERT_NE(l, nullptr);
         Rules("hang /Haengt\n");
@@ -223,7 +212,7 @@ TEST_F(SlowDrive, AListingThatNeverReturnsKeepsNeitherTheDialogNorTheProgramFrom
     Click(ChooseButton(0));
     dialog = WaitForDialog();
     ASSERT_NE(dialog, nullptr);
-    RemoteTree tree(TreeOf(dialog), program->ProcessId());
+    RemoteTree tree(TreeViewOf(dialog), program->ProcessId());
     HTREEITEM l = tree.Child(tree.Root(), L"l:");
     ASSERT_NE(l, nullptr);
     Rules("hang /Haengt\n");
