@@ -56,6 +56,17 @@ int MainWindowControlId(ControlKind kind, int16_t index) {
     return 0xFFFF;
 }
 
+MainWindowControlWindow MainWindowControlClass(ControlKind kind) {
+    constexpr DWORD kChild = WS_CHILD | WS_VISIBLE;
+    switch (kind) {
+        case ControlKind::Frame: return {WC_BUTTONW, kChild | BS_GROUPBOX | WS_CLIPSIBLINGS, 0};
+        case ControlKind::CheckBox: return {WC_BUTTONW, kChild | BS_AUTOCHECKBOX | WS_TABSTOP, 0};
+        case ControlKind::Text: return {WC_EDITW, kChild | ES_AUTOHSCROLL | WS_TABSTOP, WS_EX_CLIENTEDGE};
+        case ControlKind::Label: return {WC_STATICW, kChild | SS_LEFT, 0};
+        default: return {WC_BUTTONW, kChild | BS_PUSHBUTTON | WS_TABSTOP, 0};
+    }
+}
+
 const ControlSpec* MainWindowControlOf(int id) {
     if (id == 0xFFFF) return nullptr;  // the ID of the controls that send no commands
     for (const ControlSpec& entry : MainWindowControls())
@@ -102,23 +113,7 @@ void MainWindow::CreateControls() {
                         CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, hwnd_, nullptr, instance, nullptr);
     // Created in tab order: the platform's dialog keys follow the creation order.
     for (const ControlSpec& entry : table) {
-        const wchar_t* cls = WC_BUTTONW;
-        DWORD style = WS_CHILD | WS_VISIBLE;
-        DWORD exStyle = 0;
-        switch (entry.kind) {
-            case ControlKind::Frame: style |= BS_GROUPBOX | WS_CLIPSIBLINGS; break;
-            case ControlKind::CheckBox: style |= BS_AUTOCHECKBOX | WS_TABSTOP; break;
-            case ControlKind::Text:
-                cls = WC_EDITW;
-                style |= ES_AUTOHSCROLL | WS_TABSTOP;
-                exStyle = WS_EX_CLIENTEDGE;
-                break;
-            case ControlKind::Label:
-                cls = WC_STATICW;
-                style |= SS_LEFT;
-                break;
-            default: style |= BS_PUSHBUTTON | WS_TABSTOP; break;
-        }
+        const auto [cls, style, exStyle] = MainWindowControlClass(entry.kind);
         const std::wstring caption(entry.caption);
         const RECT r = PixelRect(ClientTwips(entry), dpi_);
         HWND control = CreateWindowExW(

@@ -20,6 +20,13 @@ namespace ovaro {
 int MainWindowControlId(ControlKind kind, int16_t index);
 // The control of the layout table whose ID is id; null for none.
 const ControlSpec* MainWindowControlOf(int id);
+// The window class and styles a control of the table is made with.
+struct MainWindowControlWindow {
+    const wchar_t* className;
+    DWORD style;
+    DWORD exStyle;
+};
+MainWindowControlWindow MainWindowControlClass(ControlKind kind);
 
 // What the window uses of the world beyond itself; tests put fakes in.
 struct MainWindowHooks {

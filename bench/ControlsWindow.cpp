@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "DialogUnits.h"
+#include "MainWindow.h"
 #include "MainWindowLayout.h"
 #include "ProgramIdentity.h"
 #include "WindowBase.h"
@@ -53,23 +54,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
                         CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, window, nullptr, instance, nullptr);
     int id = 100;
     for (const ControlSpec& entry : MainWindowControls()) {
-        const wchar_t* cls = WC_BUTTONW;
-        DWORD style = WS_CHILD | WS_VISIBLE;
-        DWORD exStyle = 0;
-        switch (entry.kind) {
-            case ControlKind::Frame: style |= BS_GROUPBOX | WS_CLIPSIBLINGS; break;
-            case ControlKind::CheckBox: style |= BS_AUTOCHECKBOX | WS_TABSTOP; break;
-            case ControlKind::Text:
-                cls = WC_EDITW;
-                style |= ES_AUTOHSCROLL | WS_TABSTOP;
-                exStyle = WS_EX_CLIENTEDGE;
-                break;
-            case ControlKind::Label:
-                cls = WC_STATICW;
-                style |= SS_LEFT;
-                break;
-            default: style |= BS_PUSHBUTTON | WS_TABSTOP; break;
-        }
+        const auto [cls, style, exStyle] = MainWindowControlClass(entry.kind);
         const std::wstring text(entry.caption);
         const TwipsRect t = ClientTwips(entry);
         const RECT r = TwipsToPixels(t.left, t.top, t.width, t.height, dpi);

@@ -9,19 +9,19 @@ UINT WindowDpi(HWND window) {
     return dpi == 0 ? 96 : dpi;
 }
 
-bool RegisterWindowClass(HINSTANCE instance, const WindowClassSpec& spec) {
+bool RegisterWindowClass(HINSTANCE instance, const WindowClassInfo& info) {
     WNDCLASSEXW wc{};
     wc.cbSize = sizeof wc;
-    if (GetClassInfoExW(instance, spec.name, &wc)) return true;
+    if (GetClassInfoExW(instance, info.name, &wc)) return true;
     wc = WNDCLASSEXW{};
     wc.cbSize = sizeof wc;
-    wc.style = spec.style;
+    wc.style = info.style;
     wc.lpfnWndProc = &WindowBase::Procedure;
     wc.hInstance = instance;
     wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-    wc.hbrBackground = reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(spec.background + 1));
-    wc.lpszClassName = spec.name;
-    if (spec.programIcon) {
+    wc.hbrBackground = reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(info.background + 1));
+    wc.lpszClassName = info.name;
+    if (info.programIcon) {
         wc.hIcon = static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(1), IMAGE_ICON, GetSystemMetrics(SM_CXICON),
                                                  GetSystemMetrics(SM_CYICON), LR_DEFAULTCOLOR));
         wc.hIconSm =

@@ -14,7 +14,7 @@ namespace ovaro {
 // The DPI the window is drawn at; 96 where the system gives none.
 UINT WindowDpi(HWND window);
 
-struct WindowClassSpec {
+struct WindowClassInfo {
     const wchar_t* name;
     UINT style = 0;
     int background = COLOR_BTNFACE;  // a system colour index
@@ -23,7 +23,7 @@ struct WindowClassSpec {
 
 // Registers the class once per process, with WindowBase's procedure; false when the
 // system refuses it.
-bool RegisterWindowClass(HINSTANCE instance, const WindowClassSpec& spec);
+bool RegisterWindowClass(HINSTANCE instance, const WindowClassInfo& info);
 
 // A window of a class registered with RegisterWindowClass, made by MakeWindow. From
 // WM_NCCREATE to WM_NCDESTROY every message goes to HandleMessage. Destroying the object destroys the window without
