@@ -21,7 +21,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
     // the same user brings the running copy forward and ends.
     ovaro::OneCopyPerUser copy(ovaro::kInternalName);
     if (!copy.First()) {
-        if (HWND running = copy.RunningWindow(std::chrono::seconds(10))) ovaro::BringToFront(running);
+        if (HWND running = copy.RunningWindow(std::chrono::seconds(10))) ovaro::AskToComeToFront(running);
         return 0;
     }
 

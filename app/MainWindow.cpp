@@ -7,6 +7,7 @@
 
 #include "DialogUnits.h"
 #include "EditionList.h"
+#include "OneCopyPerUser.h"
 #include "ProgramIdentity.h"
 
 namespace ovaro {
@@ -285,7 +286,12 @@ LRESULT MainWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
                          SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
             return 0;
         }
-        default: return DefWindowProcW(hwnd_, message, wParam, lParam);
+        default:
+            if (message == ComeToFrontMessage()) {
+                ComeToFront(hwnd_);  // a second start of the program asks for it
+                return 0;
+            }
+            return DefWindowProcW(hwnd_, message, wParam, lParam);
     }
 }
 

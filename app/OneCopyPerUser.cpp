@@ -7,6 +7,8 @@
 #include <thread>
 #include <vector>
 
+#include "ProgramIdentity.h"
+
 namespace ovaro {
 
 std::wstring PerUserObjectName(std::wstring_view base) {
@@ -64,8 +66,8 @@ HWND OneCopyPerUser::RunningWindow(std::chrono::milliseconds limit) const {
 
 namespace {
 
-// The window of the running copy that takes input: the main window, or, while a dialog or
-// a message box holds it disabled, the enabled window shown over it. Null while none shows.
+// The window that takes input: the main window, or, while a dialog or a message box holds
+// it disabled, the enabled window shown over it. Null while none shows.
 HWND InputWindowOf(HWND mainWindow) {
     if (IsWindowEnabled(mainWindow)) return mainWindow;
     struct Search {
@@ -76,7 +78,10 @@ HWND InputWindowOf(HWND mainWindow) {
         GetWindowThreadProcessId(mainWindow, nullptr),
         [](HWND window, LPARAM param) -> BOOL {
             auto* s = reinterpret_cast<Search*>(param);
-            if (!IsWindowVisible(window) || !IsWindowEnabled(window)) return TRUE;
+            // A dialog or a message box: shown, enabled and with a caption. Tool tips are
+            // owned popups too, and activating one would hand the foreground to nobody.
+            const LONG_PTR style = GetWindowLongPtrW(window, GWL_STYLE);
+            if (!IsWindowVisible(window) || !IsWindowEnabled(window) || (style & WS_CAPTION) != WS_CAPTION) return TRUE;
             for (HWND owner = GetWindow(window, GW_OWNER); owner != nullptr; owner = GetWindow(owner, GW_OWNER)) {
                 if (owner == s->main) {
                     s->found = window;
@@ -91,16 +96,25 @@ HWND InputWindowOf(HWND mainWindow) {
 
 }  // namespace
 
-void BringToFront(HWND mainWindow) {
-    // Asynchronously, so a copy that hangs cannot hang this one.
-    if (IsIconic(mainWindow)) ShowWindowAsync(mainWindow, SW_RESTORE);
-    // Popups hidden with a minimised window show again only once it is restored: wait a
-    // little for the window that takes input to show.
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(2);
-    HWND target = nullptr;
-    while ((IsIconic(mainWindow) || (target = InputWindowOf(mainWindow)) == nullptr) &&
-           std::chrono::steady_clock::now() < deadline)
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+UINT ComeToFrontMessage() {
+    static const UINT message = RegisterWindowMessageW((std::wstring(kInternalName) + L"-NachVorn").c_str());
+    return message;
+}
+
+void AskToComeToFront(HWND mainWindow) {
+    // The running copy brings itself forward: restoring and activating on its own thread
+    // leaves no race between its restore and our activation. This start was the user's,
+    // so it may hand on the right to take the foreground.
+    DWORD process = 0;
+    GetWindowThreadProcessId(mainWindow, &process);
+    AllowSetForegroundWindow(process);
+    PostMessageW(mainWindow, ComeToFrontMessage(), 0, 0);
+}
+
+void ComeToFront(HWND mainWindow) {
+    // Restoring shows the popups that minimising hid before it returns, on this thread.
+    if (IsIconic(mainWindow)) ShowWindow(mainWindow, SW_RESTORE);
+    const HWND target = InputWindowOf(mainWindow);
     SetForegroundWindow(target != nullptr ? target : mainWindow);
 }
 

@@ -39,8 +39,12 @@ private:
 // "Local\<base>-<SID of the current user>"; empty when the SID cannot be had.
 std::wstring PerUserObjectName(std::wstring_view base);
 
+// Bringing the running copy forward is a request to it: a later start asks with this
+// message, and the running copy's main window answers it with ComeToFront.
+UINT ComeToFrontMessage();
+void AskToComeToFront(HWND mainWindow);
 // Brings the window to the front, or the dialog or message box that holds it disabled;
 // a minimised window is restored first.
-void BringToFront(HWND mainWindow);
+void ComeToFront(HWND mainWindow);
 
 }  // namespace ovaro

@@ -85,7 +85,10 @@ void RestrictedWait::Pump() {
                                          {kNcMouseLast + 1, WM_KEYFIRST - 1},
                                          {WM_KEYLAST + 1, WM_COMMAND - 1},
                                          {WM_COMMAND + 1, WM_MOUSEFIRST - 1},
-                                         {WM_MOUSELAST + 1, WM_USER - 1}};
+                                         {WM_MOUSELAST + 1, WM_USER - 1},
+                                         // Registered messages come from outside (a second start
+                                         // asking to be brought forward, say).
+                                         {0xC000, 0xFFFF}};
     // Bounded, so that a window that never validates cannot keep the loop here.
     for (int round = 0; round < 64; ++round) {
         bool any = false;

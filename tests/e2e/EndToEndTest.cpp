@@ -330,6 +330,7 @@ TEST_F(EndToEnd, WhileTheDialogLoadsOrShowsTheMainWindowTakesNoInputAndMessagesS
     EXPECT_FALSE(Eventually([&] { return Text(Box(1)).empty() || program->CountWindows(kBoxTitle) > 1; }, 1s));
     EXPECT_EQ(GetForegroundWindow(), box);
     PostMessageW(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+    ASSERT_TRUE(program->WaitUntilGone(box));  // else the wait below may count it as a second one
     HWND dialog = WaitForDialog();
     ASSERT_NE(dialog, nullptr);
     EXPECT_EQ(driveMessages, 0);  // no second dialog was loading

@@ -120,13 +120,18 @@ TEST_F(SlowDrive, MainWindowAndDialogAnswerWhileAListingIsSlow) {
     ASSERT_NE(l, nullptr);
     EXPECT_EQ(Names(tree, l), (std::vector<std::wstring>{L"A_Langsam", L"B_Kaputt", L"Haengt", L"Langsam", L"Ruhig"}));
 
-    // Opening l: reads its folders one level ahead; Langsam takes 4 s.
-    Rules("4 /Langsam\n");
+    // Opening l: reads its folders one level ahead; Langsam takes 8 s. Meanwhile the
+    // program answers, and a second start brings the dialog to the front.
+    OtherWindow other;
+    Rules("8 /Langsam\n");
     tree.ClickButton(l);
     std::this_thread::sleep_for(700ms);
     EXPECT_TRUE(Answers(dialog, 1500));
     EXPECT_TRUE(Answers(Main(), 1500));
-    EXPECT_FALSE(tree.Expanded(l)) << "the read was over before the answer";
+    Activate(other.Window());
+    EXPECT_EQ(RunAnotherCopy(), 0);
+    EXPECT_TRUE(Eventually([&] { return GetForegroundWindow() == dialog; }, 3s));
+    EXPECT_FALSE(tree.Expanded(l)) << "the read was over before the answers";
     ASSERT_TRUE(Eventually([&] { return tree.Expanded(l); }, 15s));
     EXPECT_EQ(Names(tree, tree.Child(l, L"Langsam")), std::vector<std::wstring>{L"Innen"});
     EXPECT_EQ(Names(tree, tree.Child(l, L"Ruhig")), std::vector<std::wstring>{L"Kind"});
