@@ -70,6 +70,7 @@ protected:
     void TearDown() override {
         if (!ownPrefix) return;
         Rules("");  // lets go of hung listings, so that no process stays stuck in them
+        tree.reset();
         program.reset();
         RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\VB and VBA Program Settings");
     }
@@ -97,13 +98,22 @@ protected:
         if (dialog) Activate(dialog);
         return dialog;
     }
-    std::vector<std::wstring> Names(const RemoteTree& tree, HTREEITEM item) const {
+    // Once the dialog shows: reads its tree and gives the node of l: (null when missing).
+    HTREEITEM DialogAtL() {
+        dialog = WaitForDialog();
+        if (dialog == nullptr) return nullptr;
+        tree = std::make_unique<RemoteTree>(TreeViewOf(dialog), program->ProcessId());
+        return tree->Child(tree->Root(), L"l:");
+    }
+    std::vector<std::wstring> Names(HTREEITEM item) const {
         std::vector<std::wstring> names;
-        for (HTREEITEM c : tree.Children(item)) names.push_back(tree.ItemText(c));
+        for (HTREEITEM c : tree->Children(item)) names.push_back(tree->ItemText(c));
         return names;
     }
 
     std::unique_ptr<Program> program;
+    HWND dialog = nullptr;
+    std::unique_ptr<RemoteTree> tree;
 };
 
 TEST_F(SlowDrive, MainWindowAndDialogAnswerWhileAListingIsSlow) {
@@ -113,79 +123,70 @@ TEST_F(SlowDrive, MainWindowAndDialogAnswerWhileAListingIsSlow) {
     std::this_thread::sleep_for(700ms);
     EXPECT_TRUE(Answers(Main(), 1500));
     EXPECT_EQ(program->FindWindowNow(kDialogCaption), nullptr) << "the read was over before the answer";
-    HWND dialog = WaitForDialog();
-    ASSERT_NE(dialog, nullptr);
-    RemoteTree tree(TreeViewOf(dialog), program->ProcessId());
-    HTREEITEM l = tree.Child(tree.Root(), L"l:");
+    HTREEITEM l = DialogAtL();
     ASSERT_NE(l, nullptr);
-    EXPECT_EQ(Names(tree, l), (std::vector<std::wstring>{L"A_Langsam", L"B_Kaputt", L"Haengt", L"Langsam", L"Ruhig"}));
+    EXPECT_EQ(Names(l), (std::vector<std::wstring>{L"A_Langsam", L"B_Kaputt", L"Haengt", L"Langsam", L"Ruhig"}));
 
     // Opening l: reads its folders one level ahead; Langsam takes 8 s. Meanwhile the
     // program answers, and a second start brings the dialog to the front.
     OtherWindow other;
     Rules("8 /Langsam\n");
-    tree.ClickButton(l);
+    tree->ClickButton(l);
     std::this_thread::sleep_for(700ms);
     EXPECT_TRUE(Answers(dialog, 1500));
     EXPECT_TRUE(Answers(Main(), 1500));
     Activate(other.Window());
     EXPECT_EQ(RunAnotherCopy(), 0);
     EXPECT_TRUE(Eventually([&] { return GetForegroundWindow() == dialog; }, 3s));
-    EXPECT_FALSE(tree.Expanded(l)) << "the read was over before the answers";
-    ASSERT_TRUE(Eventually([&] { return tree.Expanded(l); }, 15s));
-    EXPECT_EQ(Names(tree, tree.Child(l, L"Langsam")), std::vector<std::wstring>{L"Innen"});
-    EXPECT_EQ(Names(tree, tree.Child(l, L"Ruhig")), std::vector<std::wstring>{L"Kind"});
+    EXPECT_FALSE(tree->Expanded(l)) << "the read was over before the answers";
+    ASSERT_TRUE(Eventually([&] { return tree->Expanded(l); }, 15s));
+    EXPECT_EQ(Names(tree->Child(l, L"Langsam")), std::vector<std::wstring>{L"Innen"});
+    EXPECT_EQ(Names(tree->Child(l, L"Ruhig")), std::vector<std::wstring>{L"Kind"});
     EXPECT_EQ(program->FindWindowNow(kBoxTitle), nullptr);
 }
 
 TEST_F(SlowDrive, EscStopsASlowReadAndALaterClickReadsIt) {
     Click(ChooseButton(0));
-    HWND dialog = WaitForDialog();
-    ASSERT_NE(dialog, nullptr);
-    RemoteTree tree(TreeViewOf(dialog), program->ProcessId());
-    HTREEITEM l = tree.Child(tree.Root(), L"l:");
+    HTREEITEM l = DialogAtL();
     ASSERT_NE(l, nullptr);
-    HTREEITEM langsam = tree.Child(l, L"Langsam");
+    HTREEITEM langsam = tree->Child(l, L"Langsam");
     ASSERT_NE(langsam, nullptr);
 
     Rules("3 /Langsam\n");
-    tree.ClickButton(l);
+    tree->ClickButton(l);
     std::this_thread::sleep_for(800ms);
     PressKey(VK_ESCAPE);
-    ASSERT_TRUE(Eventually([&] { return tree.Expanded(l); }, 10s));
+    ASSERT_TRUE(Eventually([&] { return tree->Expanded(l); }, 10s));
     // Stopped: no sub-folders, no message, and the dialog is still open (Esc stopped the
     // read, it did not cancel the dialog).
-    EXPECT_TRUE(tree.Children(langsam).empty());
+    EXPECT_TRUE(tree->Children(langsam).empty());
     EXPECT_EQ(program->FindWindowNow(kBoxTitle), nullptr);
     EXPECT_TRUE(IsWindowVisible(dialog));
 
     // The next occasion reads it.
     Rules("");
-    tree.ClickText(langsam);
-    EXPECT_TRUE(Eventually([&] { return Names(tree, langsam) == std::vector<std::wstring>{L"Innen"}; }, 15s));
+    tree->ClickText(langsam);
+    EXPECT_TRUE(Eventually([&] { return Names(langsam) == std::vector<std::wstring>{L"Innen"}; }, 15s));
     EXPECT_EQ(program->FindWindowNow(kBoxTitle), nullptr);
 }
 
 TEST_F(SlowDrive, AFailingFolderIsReportedOnlyAfterTheSlowOneBeforeIt) {
     Click(ChooseButton(0));
-    HWND dialog = WaitForDialog();
-    ASSERT_NE(dialog, nullptr);
-    RemoteTree tree(TreeViewOf(dialog), program->ProcessId());
-    HTREEITEM l = tree.Child(tree.Root(), L"l:");
+    HTREEITEM l = DialogAtL();
     ASSERT_NE(l, nullptr);
 
     // Both are read at once; B_Kaputt fails at once, A_Langsam takes 2 s and comes first.
     Rules("2 /A_Langsam\nfail /B_Kaputt\n");
-    tree.ClickButton(l);
+    tree->ClickButton(l);
     HWND box = program->WaitForWindow(kBoxTitle, 15s);
     ASSERT_NE(box, nullptr);
     EXPECT_EQ(MessageBoxText(box).rfind(L"Fehler beim Lesen des Ordners aufgetreten: ", 0), 0u) << MessageBoxText(box);
-    EXPECT_EQ(Names(tree, tree.Child(l, L"A_Langsam")), std::vector<std::wstring>{L"Kind"});
+    EXPECT_EQ(Names(tree->Child(l, L"A_Langsam")), std::vector<std::wstring>{L"Kind"});
     ClickMessageBoxButton(box, IDOK);
     ASSERT_TRUE(program->WaitUntilGone(box));
-    ASSERT_TRUE(Eventually([&] { return tree.Expanded(l); }, 10s));
-    EXPECT_TRUE(tree.Children(tree.Child(l, L"B_Kaputt")).empty());
-    EXPECT_EQ(Names(tree, tree.Child(l, L"Ruhig")), std::vector<std::wstring>{L"Kind"});
+    ASSERT_TRUE(Eventually([&] { return tree->Expanded(l); }, 10s));
+    EXPECT_TRUE(tree->Children(tree->Child(l, L"B_Kaputt")).empty());
+    EXPECT_EQ(Names(tree->Child(l, L"Ruhig")), std::vector<std::wstring>{L"Kind"});
     EXPECT_EQ(program->FindWindowNow(kBoxTitle), nullptr);
 }
 
@@ -194,15 +195,10 @@ TEST_F(SlowDrive, AListingThatNeverReturnsKeepsNeitherTheDialogNorTheProgramFrom
     // root for every later process of the Wine session as well.
     // The close command while a listing never returns.
     Click(ChooseButton(0));
-    HWND dialog = WaitForDialog();
-    ASSERT_NE(dialog, nullptr);
-    {
-        RemoteTree tree(TreeViewOf(dialog), program->ProcessId());
-        HTREEITEM l = tree.Child(tree.Root(), L"l:");
-        ASSERT_NE(l, nullptr);
-        Rules("hang /Haengt\n");
-        tree.ClickButton(l);
-    }
+    HTREEITEM l = DialogAtL();
+    ASSERT_NE(l, nullptr);
+    Rules("hang /Haengt\n");
+    tree->ClickButton(l);
     std::this_thread::sleep_for(700ms);
     ASSERT_TRUE(Answers(Main(), 1500));
     PostMessageW(Main(), WM_CLOSE, 0, 0);
@@ -215,13 +211,10 @@ TEST_F(SlowDrive, AListingThatNeverReturnsKeepsNeitherTheDialogNorTheProgramFrom
     TypeText(L"d:\\neu");
     ASSERT_TRUE(Eventually([&] { return Text(Box(1)) == L"d:\\neu"; }));
     Click(ChooseButton(0));
-    dialog = WaitForDialog();
-    ASSERT_NE(dialog, nullptr);
-    RemoteTree tree(TreeViewOf(dialog), program->ProcessId());
-    HTREEITEM l = tree.Child(tree.Root(), L"l:");
+    l = DialogAtL();
     ASSERT_NE(l, nullptr);
     Rules("hang /Haengt\n");
-    tree.ClickButton(l);
+    tree->ClickButton(l);
     std::this_thread::sleep_for(700ms);
     ASSERT_TRUE(Answers(dialog, 1500));
     PostMessageW(dialog, WM_CLOSE, 0, 0);
