@@ -36,9 +36,11 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
     // The system ends the process once the session's end is answered; ending it at once
     // spares tearing down the windows, which waits on a folder read stuck in the kernel.
     hooks.endSession = [] { ExitProcess(0); };
+    // Published before the settings are read, so that a later start also finds a report
+    // of a failure to read them and brings it forward.
+    hooks.created = [&copy](HWND created) { copy.Publish(created); };
     auto window = ovaro::MainWindow::Create(instance, store, std::move(hooks));
     if (!window) return 1;
-    copy.Publish(window->Window());
     window->Show(showCommand);
     return ovaro::RunMessageLoop(window->Window());
 }

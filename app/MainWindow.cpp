@@ -98,6 +98,7 @@ std::unique_ptr<MainWindow> MainWindow::Create(HINSTANCE instance, SettingsStore
 
     CenterWindow(hwnd, nullptr);  // centred on the screen
 
+    if (window->hooks_.created) window->hooks_.created(hwnd);
     try {
         window->behaviour_.Form_Load();
     } catch (const SettingsError& failure) {

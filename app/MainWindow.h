@@ -38,6 +38,9 @@ struct MainWindowHooks {
     // Ends the process when the Windows session ends, once the window has agreed to close;
     // none (the default) lets the window close and the program end with it.
     std::function<void()> endSession;
+    // Told the window as soon as it exists, before the settings are read: a report of a
+    // failure to read them shows before the window does.
+    std::function<void(HWND)> created;
     // The folder choice dialog for "Wählen..."; none means the button does nothing.
     FolderChoiceFactory folderChoice;
 };

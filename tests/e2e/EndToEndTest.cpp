@@ -56,7 +56,9 @@ protected:
     }
     void TearDown() override {
         program.reset();
-        if (ownPrefix) RegDeleteTreeW(HKEY_CURRENT_USER, kSettingsRoot);
+        if (!ownPrefix) return;
+        if (!lockedKey.empty()) testing::SetKeySecurity(lockedKey, L"D:(A;;KA;;;WD)");  // so that it can go
+        RegDeleteTreeW(HKEY_CURRENT_USER, kSettingsRoot);
     }
 
     void Start() { program = std::make_unique<Program>(); }
@@ -118,6 +120,7 @@ protected:
     }
 
     std::unique_ptr<Program> program;
+    std::wstring lockedKey;
     int driveMessages = 0;
     bool ownPrefix = false;
 };
@@ -428,6 +431,26 @@ TEST_F(EndToEnd, ASecondStartBringsTheRunningCopyToTheFrontAndEnds) {
     EXPECT_TRUE(program->WaitUntilGone(dialog));
     EXPECT_EQ(program->CountWindows(kMainCaption), 1u);
     EXPECT_TRUE(program->Running());
+}
+
+// One edition's settings cannot be read: the program says so before its window shows,
+// and a second start meanwhile brings that message to the front.
+TEST_F(EndToEnd, ASecondStartDuringALoadFailureBringsItsMessageForward) {
+    lockedKey = std::wstring(kSettingsRoot) + L"\\" + kEditions[2] + L"\\Optionen";
+    ASSERT_EQ(testing::WriteRegistryText(HKEY_CURRENT_USER, lockedKey, L"Datenpfad", L"c:\\E2E"), ERROR_SUCCESS);
+    ASSERT_TRUE(testing::SetKeySecurity(lockedKey, L"D:(D;;0x1;;;WD)(A;;KA;;;WD)"));  // no KEY_QUERY_VALUE
+    program = std::make_unique<Program>(kBoxTitle);
+    HWND box = program->First();
+    EXPECT_NE(MessageBoxText(box).find(L"'Lumarix Ovaro f\u00fcr NEF' konnte nicht aus der Registry gelesen werden."),
+              std::wstring::npos);
+    OtherWindow other;
+    Activate(other.Window());
+    EXPECT_EQ(RunAnotherCopy(), 0);
+    EXPECT_TRUE(Eventually([&] { return GetForegroundWindow() == box; }, 5s));
+    ClickMessageBoxButton(box, IDOK);
+    ASSERT_TRUE(program->WaitUntilGone(box));
+    EXPECT_NE(program->WaitForWindow(kMainCaption), nullptr);
+    EXPECT_EQ(program->CountWindows(kMainCaption), 1u);
 }
 
 }  // namespace

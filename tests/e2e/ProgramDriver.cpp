@@ -90,13 +90,19 @@ OtherWindow::~OtherWindow() {
     thread_.join();
 }
 
-Program::Program() {
+Program::Program() : Program(L"Datenordner f\u00fcr Ovaro festlegen") { main_ = first_; }
+
+Program::Program(const std::wstring& firstCaption) {
     const PROCESS_INFORMATION info = StartExe();
     process_ = info.hProcess;
     pid_ = info.dwProcessId;
-    main_ = WaitForWindow(L"Datenordner f\u00fcr Ovaro festlegen", 30s);
-    if (main_ == nullptr) throw std::runtime_error("the main window did not show");
-    Activate(main_);
+    first_ = WaitForWindow(firstCaption, 30s);
+    if (first_ == nullptr) {
+        TerminateProcess(process_, 1);
+        CloseHandle(process_);
+        throw std::runtime_error("the program's first window did not show");
+    }
+    Activate(first_);
 }
 
 Program::~Program() {

@@ -29,11 +29,15 @@ class Program {
 public:
     // Starts the exe and waits until its main window shows.
     Program();
+    // Starts the exe and waits until a window with this caption shows: a message the
+    // program gives before its main window shows (Main() is null then).
+    explicit Program(const std::wstring& firstCaption);
     ~Program();  // ends the process if it still runs
     Program(const Program&) = delete;
     Program& operator=(const Program&) = delete;
 
     HWND Main() const { return main_; }
+    HWND First() const { return first_; }
     DWORD ProcessId() const { return pid_; }
     bool Running() const;
     bool WaitForExit(std::chrono::milliseconds limit = 15s) const;
@@ -52,6 +56,7 @@ private:
     HANDLE process_ = nullptr;
     DWORD pid_ = 0;
     HWND main_ = nullptr;
+    HWND first_ = nullptr;
 };
 
 // Starts one more copy of the exe and waits for it to end; its exit code, or -1 when it

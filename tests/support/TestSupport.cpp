@@ -1,5 +1,7 @@
 #include "TestSupport.h"
 
+#include <sddl.h>
+
 #include <atomic>
 #include <cstring>
 #include <thread>
@@ -95,6 +97,19 @@ LSTATUS WriteRegistryValue(HKEY root, const std::wstring& key, const std::wstrin
 LSTATUS WriteRegistryText(HKEY root, const std::wstring& key, const std::wstring& name, const std::wstring& text) {
     return WriteRegistryValue(root, key, name, REG_SZ, text.c_str(),
                               static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t)));
+}
+
+bool SetKeySecurity(const std::wstring& path, const wchar_t* sddl) {
+    PSECURITY_DESCRIPTOR sd = nullptr;
+    if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(sddl, SDDL_REVISION_1, &sd, nullptr)) return false;
+    HKEY key = nullptr;
+    LSTATUS status = RegOpenKeyExW(HKEY_CURRENT_USER, path.c_str(), 0, WRITE_DAC, &key);
+    if (status == ERROR_SUCCESS) {
+        status = RegSetKeySecurity(key, DACL_SECURITY_INFORMATION, sd);
+        RegCloseKey(key);
+    }
+    LocalFree(sd);
+    return status == ERROR_SUCCESS;
 }
 
 ScratchRegistryKey::ScratchRegistryKey() {

@@ -40,6 +40,8 @@ LSTATUS WriteRegistryValue(HKEY root, const std::wstring& key, const std::wstrin
                            DWORD bytes);
 // REG_SZ with its terminating NUL.
 LSTATUS WriteRegistryText(HKEY root, const std::wstring& key, const std::wstring& name, const std::wstring& text);
+// Gives an existing key below HKEY_CURRENT_USER the access list of an SDDL text.
+bool SetKeySecurity(const std::wstring& path, const wchar_t* sddl);
 
 // A key of its own below HKEY_CURRENT_USER\Software for one test: made at construction,
 // removed with all below it at destruction.

@@ -2,7 +2,6 @@
 // the session ending while a message box is open: what the user sees, what is stored.
 #include <windows.h>
 
-#include <sddl.h>
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -23,18 +22,8 @@
 namespace ovaro {
 namespace {
 
-bool SetKeySecurity(const std::wstring& path, const wchar_t* sddl) {
-    PSECURITY_DESCRIPTOR sd = nullptr;
-    if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(sddl, SDDL_REVISION_1, &sd, nullptr)) return false;
-    HKEY key = nullptr;
-    LSTATUS status = RegOpenKeyExW(HKEY_CURRENT_USER, path.c_str(), 0, WRITE_DAC, &key);
-    if (status == ERROR_SUCCESS) {
-        status = RegSetKeySecurity(key, DACL_SECURITY_INFORMATION, sd);
-        RegCloseKey(key);
-    }
-    LocalFree(sd);
-    return status == ERROR_SUCCESS;
-}
+using testing::SetKeySecurity;
+
 // Everyone may do anything but write values or create sub-keys.
 constexpr const wchar_t* kDenyWrite = L"D:(D;;0x6;;;WD)(A;;KA;;;WD)";
 constexpr const wchar_t* kOpen = L"D:(A;;KA;;;WD)";
