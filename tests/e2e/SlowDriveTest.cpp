@@ -127,10 +127,10 @@ TEST_F(SlowDrive, MainWindowAndDialogAnswerWhileAListingIsSlow) {
     ASSERT_NE(l, nullptr);
     EXPECT_EQ(Names(l), (std::vector<std::wstring>{L"A_Langsam", L"B_Kaputt", L"Haengt", L"Langsam", L"Ruhig"}));
 
-    // Opening l: reads its folders one level ahead; Langsam takes 8 s. Meanwhile the
+    // Opening l: reads its folders one level ahead; Langsam takes 10 s. Meanwhile the
     // program answers, and a second start brings the dialog to the front.
     OtherWindow other;
-    Rules("8 /Langsam\n");
+    Rules("10 /Langsam\n");
     tree->ClickButton(l);
     std::this_thread::sleep_for(700ms);
     EXPECT_TRUE(Answers(dialog, 1500));
