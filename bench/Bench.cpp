@@ -709,44 +709,29 @@ int CaseSlowExpand(double waitMs, const std::wstring& mode) {
     CountedMessages messages;
     const std::size_t reps = 3;
     const double serial = 40 * waitMs;
-    // The drive's wait, as Wine serves it: every listing of the process goes through one lock
-    // in Wine, so listings that wait in the file system do not overlap there.
-    char line[512];
-    if (mode == L"drive") {
-        std::vector<double> drive;
-        for (std::size_t i = 0; i < reps; ++i) {
-            const double t = TimeSlowExpand(host, nullptr, messages);
-            if (t < 0) return ReportError("slow-expand", "l-breit40-missing"), 1;
-            drive.push_back(t);
-        }
-        const Figures f = Summarise(drive);
-        std::snprintf(line, sizeof line,
-                      "BENCH case=slow-expand n=40 reps=%zu median_ms=%.1f min_ms=%.1f max_ms=%.1f serial_ms=%.0f "
-                      "ratio=%.3f target=<=0.2",
-                      reps, f.median, f.min, f.max, serial, f.median / serial);
-        Emit(line);
-        DestroyWindow(host);
-        return 0;
-    }
-
-    // The same wait spent outside that lock, in the worker, as a network round trip is on
-    // Windows: what reading several folders at a time gains where the platform lets it.
+    // "drive": the drive's wait, as Wine serves it: every listing of the process goes through
+    // one lock in Wine, so listings that wait in the file system do not overlap there.
+    // "latency": the same wait spent outside that lock, in the worker, as a network round
+    // trip is on Windows: what reading several folders at a time gains where the platform lets it.
     ovaro::folders::RestrictedWait wait;
     ovaro::folders::BackgroundFolderLister latency(wait, [waitMs](const std::wstring& folder) {
         Sleep(static_cast<DWORD>(waitMs));
         return ovaro::folders::ReadFolder(folder);
     });
-    std::vector<double> modelled;
+    const bool drive = mode == L"drive";
+    const char* name = drive ? "slow-expand" : "slow-expand-latency";
+    std::vector<double> times;
     for (std::size_t i = 0; i < reps; ++i) {
-        const double t = TimeSlowExpand(host, &latency, messages);
-        if (t < 0) return ReportError("slow-expand-latency", "l-breit40-missing"), 1;
-        modelled.push_back(t);
+        const double t = TimeSlowExpand(host, drive ? nullptr : &latency, messages);
+        if (t < 0) return ReportError(name, "l-breit40-missing"), 1;
+        times.push_back(t);
     }
-    const Figures m = Summarise(modelled);
+    const Figures f = Summarise(times);
+    char line[512];
     std::snprintf(line, sizeof line,
-                  "BENCH case=slow-expand-latency n=40 reps=%zu median_ms=%.1f min_ms=%.1f max_ms=%.1f serial_ms=%.0f "
-                  "ratio=%.3f target=<=0.2",
-                  reps, m.median, m.min, m.max, serial, m.median / serial);
+                  "BENCH case=%s n=40 reps=%zu median_ms=%.1f min_ms=%.1f max_ms=%.1f serial_ms=%.0f ratio=%.3f "
+                  "target=<=0.2",
+                  name, reps, f.median, f.min, f.max, serial, f.median / serial);
     Emit(line);
     DestroyWindow(host);
     return 0;
