@@ -105,6 +105,19 @@ protected:
         tree = std::make_unique<RemoteTree>(TreeViewOf(dialog), program->ProcessId());
         return tree->Child(tree->Root(), L"l:");
     }
+    // The same after a click on row 0's "Wählen...".
+    HTREEITEM OpenDialogAtL() {
+        Click(ChooseButton(0));
+        return DialogAtL();
+    }
+    // Opens row 0's dialog, then l: while the drive's listings follow `rules`.
+    HTREEITEM ExpandLWith(const std::string& rules) {
+        HTREEITEM l = OpenDialogAtL();
+        if (l == nullptr) return nullptr;
+        Rules(rules);
+        tree->ClickButton(l);
+        return l;
+    }
     std::vector<std::wstring> Names(HTREEITEM item) const {
         std::vector<std::wstring> names;
         for (HTREEITEM c : tree->Children(item)) names.push_back(tree->ItemText(c));
@@ -146,8 +159,7 @@ TEST_F(SlowDrive, MainWindowAndDialogAnswerWhileAListingIsSlow) {
 }
 
 TEST_F(SlowDrive, EscStopsASlowReadAndALaterClickReadsIt) {
-    Click(ChooseButton(0));
-    HTREEITEM l = DialogAtL();
+    HTREEITEM l = OpenDialogAtL();
     ASSERT_NE(l, nullptr);
     HTREEITEM langsam = tree->Child(l, L"Langsam");
     ASSERT_NE(langsam, nullptr);
@@ -171,13 +183,9 @@ TEST_F(SlowDrive, EscStopsASlowReadAndALaterClickReadsIt) {
 }
 
 TEST_F(SlowDrive, AFailingFolderIsReportedOnlyAfterTheSlowOneBeforeIt) {
-    Click(ChooseButton(0));
-    HTREEITEM l = DialogAtL();
-    ASSERT_NE(l, nullptr);
-
     // Both are read at once; B_Kaputt fails at once, A_Langsam takes 2 s and comes first.
-    Rules("2 /A_Langsam\nfail /B_Kaputt\n");
-    tree->ClickButton(l);
+    HTREEITEM l = ExpandLWith("2 /A_Langsam\nfail /B_Kaputt\n");
+    ASSERT_NE(l, nullptr);
     HWND box = program->WaitForWindow(kBoxTitle, 15s);
     ASSERT_NE(box, nullptr);
     EXPECT_EQ(MessageBoxText(box).rfind(L"Fehler beim Lesen des Ordners aufgetreten: ", 0), 0u) << MessageBoxText(box);
@@ -194,11 +202,7 @@ TEST_F(SlowDrive, AListingThatNeverReturnsKeepsNeitherTheDialogNorTheProgramFrom
     // Only folders below the root hang here: a hanging root listing would hold the FUSE
     // root for every later process of the Wine session as well.
     // The close command while a listing never returns.
-    Click(ChooseButton(0));
-    HTREEITEM l = DialogAtL();
-    ASSERT_NE(l, nullptr);
-    Rules("hang /Haengt\n");
-    tree->ClickButton(l);
+    ASSERT_NE(ExpandLWith("hang /Haengt\n"), nullptr);
     std::this_thread::sleep_for(700ms);
     ASSERT_TRUE(Answers(Main(), 1500));
     PostMessageW(Main(), WM_CLOSE, 0, 0);
@@ -210,11 +214,7 @@ TEST_F(SlowDrive, AListingThatNeverReturnsKeepsNeitherTheDialogNorTheProgramFrom
     Click(Box(1));
     TypeText(L"d:\\neu");
     ASSERT_TRUE(Eventually([&] { return Text(Box(1)) == L"d:\\neu"; }));
-    Click(ChooseButton(0));
-    l = DialogAtL();
-    ASSERT_NE(l, nullptr);
-    Rules("hang /Haengt\n");
-    tree->ClickButton(l);
+    ASSERT_NE(ExpandLWith("hang /Haengt\n"), nullptr);
     std::this_thread::sleep_for(700ms);
     ASSERT_TRUE(Answers(dialog, 1500));
     PostMessageW(dialog, WM_CLOSE, 0, 0);

@@ -66,6 +66,17 @@ std::wstring RegistryValue::Text() const {
     return text;
 }
 
+std::wstring TreeItemText(HWND tree, HTREEITEM item) {
+    wchar_t text[1024] = {};  // a folder name has at most 255 characters
+    TVITEMW tv{};
+    tv.mask = TVIF_TEXT;
+    tv.hItem = item;
+    tv.pszText = text;
+    tv.cchTextMax = 1024;
+    SendMessageW(tree, TVM_GETITEMW, 0, reinterpret_cast<LPARAM>(&tv));
+    return text;
+}
+
 RegistryValue ReadRegistryValue(HKEY root, const std::wstring& key, const std::wstring& name) {
     RegistryValue value;
     DWORD size = 0;

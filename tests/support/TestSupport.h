@@ -5,6 +5,8 @@
 
 #include <windows.h>
 
+#include <commctrl.h>
+
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -18,6 +20,8 @@ using namespace std::chrono_literals;
 
 // The whole text of a window, of this process or another one.
 std::wstring WindowText(HWND window);
+// The text of a tree view item of this process.
+std::wstring TreeItemText(HWND tree, HTREEITEM item);
 
 // Polls `condition` until it holds or `limit` has passed: for what another thread or
 // process changes.

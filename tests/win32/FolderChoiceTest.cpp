@@ -24,16 +24,7 @@ public:
     void Show(std::wstring_view text, folders::MessageStyle) override { texts.emplace_back(text); }
 };
 
-std::wstring ItemText(HWND tree, HTREEITEM item) {
-    wchar_t text[512] = {};
-    TVITEMW tv{};
-    tv.mask = TVIF_TEXT;
-    tv.hItem = item;
-    tv.pszText = text;
-    tv.cchTextMax = 512;
-    SendMessageW(tree, TVM_GETITEMW, 0, reinterpret_cast<LPARAM>(&tv));
-    return text;
-}
+using testing::TreeItemText;
 
 HWND WaitForDialog() {
     HWND dialog = nullptr;
@@ -89,7 +80,7 @@ protected:
             HWND tree =
                 FindWindowExW(GetDlgItem(seen.dialog, FolderChoiceDialog::kTreeId), nullptr, WC_TREEVIEWW, nullptr);
             HTREEITEM selected = reinterpret_cast<HTREEITEM>(SendMessageW(tree, TVM_GETNEXTITEM, TVGN_CARET, 0));
-            seen.selected = selected ? ItemText(tree, selected) : L"<none>";
+            seen.selected = selected ? TreeItemText(tree, selected) : L"<none>";
             seen.ownerEnabled = IsWindowEnabled(window->Window()) != FALSE;
             GUITHREADINFO gui{};
             gui.cbSize = sizeof gui;
@@ -171,7 +162,7 @@ TEST_F(FolderChoiceTest, OkRightAfterAnArrowKeyCountsTheNewSelectionAsClicked) {
         HTREEITEM root = reinterpret_cast<HTREEITEM>(SendMessageW(tree, TVM_GETNEXTITEM, TVGN_ROOT, 0));
         HTREEITEM drive = reinterpret_cast<HTREEITEM>(
             SendMessageW(tree, TVM_GETNEXTITEM, TVGN_CHILD, reinterpret_cast<LPARAM>(root)));
-        while (drive != nullptr && ItemText(tree, drive) != L"n:")
+        while (drive != nullptr && TreeItemText(tree, drive) != L"n:")
             drive = reinterpret_cast<HTREEITEM>(
                 SendMessageW(tree, TVM_GETNEXTITEM, TVGN_NEXT, reinterpret_cast<LPARAM>(drive)));
         SendMessageW(tree, TVM_SELECTITEM, TVGN_CARET, reinterpret_cast<LPARAM>(drive));
@@ -243,12 +234,12 @@ TEST_F(FolderChoiceTest, EveryUseStartsFromAFreshTreeAndReportsUnreadableDrives)
                  SendMessageW(tree, TVM_GETNEXTITEM, TVGN_CHILD, reinterpret_cast<LPARAM>(root)));
              drive != nullptr; drive = reinterpret_cast<HTREEITEM>(
                                    SendMessageW(tree, TVM_GETNEXTITEM, TVGN_NEXT, reinterpret_cast<LPARAM>(drive)))) {
-            if (ItemText(tree, drive) != L"c:") continue;
+            if (TreeItemText(tree, drive) != L"c:") continue;
             for (HTREEITEM f = reinterpret_cast<HTREEITEM>(
                      SendMessageW(tree, TVM_GETNEXTITEM, TVGN_CHILD, reinterpret_cast<LPARAM>(drive)));
                  f != nullptr; f = reinterpret_cast<HTREEITEM>(
                                    SendMessageW(tree, TVM_GETNEXTITEM, TVGN_NEXT, reinterpret_cast<LPARAM>(f))))
-                found |= ItemText(tree, f) == L"Ovaro-Dlg-Neu";
+                found |= TreeItemText(tree, f) == L"Ovaro-Dlg-Neu";
         }
         if (found)
             PressOk(dialog, tree);
@@ -262,11 +253,16 @@ TEST_F(FolderChoiceTest, EveryUseStartsFromAFreshTreeAndReportsUnreadableDrives)
     RemoveDirectoryW(L"c:\\Ovaro-Dlg-Neu");
 }
 
-TEST(FolderChoiceDialogAlone, LayoutFrameDefaultsAndTagAcrossUnload) {
-    RecordingSink sink;
+// The dialog on its own, its tree's messages going to `sink`.
+std::unique_ptr<FolderChoiceDialog> LoadAlone(RecordingSink& sink) {
     OvaroFolderTreeView::Sources sources;
     sources.messages = &sink;
-    auto dialog = FolderChoiceDialog::Load(GetModuleHandleW(nullptr), sources);
+    return FolderChoiceDialog::Load(GetModuleHandleW(nullptr), sources);
+}
+
+TEST(FolderChoiceDialogAlone, LayoutFrameDefaultsAndTagAcrossUnload) {
+    RecordingSink sink;
+    auto dialog = LoadAlone(sink);
     ASSERT_NE(dialog, nullptr);
     HWND hwnd = dialog->Window();
     EXPECT_FALSE(IsWindowVisible(hwnd));  // loaded, not shown
@@ -346,9 +342,7 @@ TEST(FolderChoiceDialogAlone, LayoutFrameDefaultsAndTagAcrossUnload) {
 
 TEST(FolderChoiceDialogAlone, FollowsADpiChangeToTheSystemsRectangleWithItsOwnPlacesAndFont) {
     RecordingSink sink;
-    OvaroFolderTreeView::Sources sources;
-    sources.messages = &sink;
-    auto dialog = FolderChoiceDialog::Load(GetModuleHandleW(nullptr), sources);
+    auto dialog = LoadAlone(sink);
     ASSERT_NE(dialog, nullptr);
     HWND hwnd = dialog->Window();
     const RECT suggested{100, 50, 950, 870};

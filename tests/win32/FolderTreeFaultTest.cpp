@@ -78,16 +78,7 @@ protected:
         view_->PathChanged = [this](const std::wstring& p) { events_.push_back(p); };
         messages_.shown.clear();  // the prefix's other drives tell their own faults at creation
     }
-    std::wstring TextOf(HTREEITEM item) const {
-        wchar_t buffer[1024] = {};  // a folder name has at most 255 characters
-        TVITEMW it{};
-        it.mask = TVIF_TEXT;
-        it.hItem = item;
-        it.pszText = buffer;
-        it.cchTextMax = 1024;
-        TreeView_GetItem(view_->TreeWindow(), &it);
-        return buffer;
-    }
+    std::wstring TextOf(HTREEITEM item) const { return testing::TreeItemText(view_->TreeWindow(), item); }
     std::size_t ChildCount(HTREEITEM item) const {
         std::size_t n = 0;
         for (auto c = TreeView_GetChild(view_->TreeWindow(), item); c;

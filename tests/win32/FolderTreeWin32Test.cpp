@@ -146,16 +146,7 @@ protected:
     }
 
     HTREEITEM Root() const { return TreeView_GetRoot(tree_); }
-    std::wstring TextOf(HTREEITEM item) const {
-        wchar_t buffer[512] = {};
-        TVITEMW it{};
-        it.mask = TVIF_TEXT;
-        it.hItem = item;
-        it.pszText = buffer;
-        it.cchTextMax = 512;
-        TreeView_GetItem(tree_, &it);
-        return buffer;
-    }
+    std::wstring TextOf(HTREEITEM item) const { return ovaro::testing::TreeItemText(tree_, item); }
     int ImageOf(HTREEITEM item) const {
         TVITEMW it{};
         it.mask = TVIF_IMAGE;
@@ -432,16 +423,8 @@ TEST(FolderTreeViewProtectedFolders, HiddenAndSystemTogetherAreLeftOutEitherAlon
     EXPECT_EQ(view->Path(), L"c:\\Ovaro-Schutz\\");
     std::vector<std::wstring> shown;
     const HWND tree = view->TreeWindow();
-    for (auto c = TreeView_GetChild(tree, TreeView_GetSelection(tree)); c; c = TreeView_GetNextSibling(tree, c)) {
-        wchar_t text[64] = {};
-        TVITEMW item{};
-        item.mask = TVIF_TEXT;
-        item.hItem = c;
-        item.pszText = text;
-        item.cchTextMax = 64;
-        TreeView_GetItem(tree, &item);
-        shown.push_back(text);
-    }
+    for (auto c = TreeView_GetChild(tree, TreeView_GetSelection(tree)); c; c = TreeView_GetNextSibling(tree, c))
+        shown.push_back(ovaro::testing::TreeItemText(tree, c));
     std::sort(shown.begin(), shown.end());
     EXPECT_EQ(shown, (std::vector<std::wstring>{L"Offen", L"System", L"Versteckt"}));
     view.reset();
