@@ -97,10 +97,10 @@ std::shared_ptr<BackgroundFolderLister::Request> BackgroundFolderLister::Start(c
 
 namespace {
 
-// Starts workers until readsAtOnce are busy or nothing is pending; shared->mutex held.
-void StartWorkers(const std::shared_ptr<BackgroundFolderLister::Shared>& shared, std::size_t pending, unsigned& running,
-                  unsigned readsAtOnce) {
-    while (running < readsAtOnce && running < pending) {
+// Starts workers until readsAtOnce are busy or each pending read has one; shared->mutex held.
+void StartWorkers(const std::shared_ptr<BackgroundFolderLister::Shared>& shared) {
+    unsigned& running = shared->running;
+    while (running < shared->readsAtOnce && running < shared->pending.size()) {
         auto* context = new std::shared_ptr<BackgroundFolderLister::Shared>(shared);
         if (!TrySubmitThreadpoolCallback(&ReadWorker, context, nullptr)) {
             delete context;
@@ -117,7 +117,7 @@ void BackgroundFolderLister::Prefetch(const std::vector<std::wstring>& folders) 
     for (const auto& folder : folders)
         if (!requests_.count(folder)) Start(folder, false);
     std::lock_guard lock(shared_->mutex);
-    StartWorkers(shared_, shared_->pending.size(), shared_->running, shared_->readsAtOnce);
+    StartWorkers(shared_);
 }
 
 FolderListing BackgroundFolderLister::List(std::wstring_view folderView) {
@@ -142,7 +142,7 @@ FolderListing BackgroundFolderLister::List(std::wstring_view folderView) {
     }
     {
         std::lock_guard lock(shared_->mutex);
-        StartWorkers(shared_, shared_->pending.size(), shared_->running, shared_->readsAtOnce);
+        StartWorkers(shared_);
     }
     const auto done = [&] {
         std::lock_guard lock(shared_->mutex);

@@ -56,24 +56,20 @@ bool FolderChoiceDialog::Create(HINSTANCE instance, const OvaroFolderTreeView::S
         return false;
     const UINT dpi = WindowDpi(hwnd_);
     SetClientSize(hwnd_, TwipsToPixels(kDialogWidthTwips, dpi), TwipsToPixels(kDialogHeightTwips, dpi));
-    font_ = CreateDialogFont(dpi);
 
-    // The tree first: it is first in the tab order and gets the focus when shown.
+    // The tree first: it is first in the tab order and gets the focus when shown. It is
+    // made at its place, since it reads the drives and shows the selection as it is made.
     tree_ = OvaroFolderTreeView::Create(
         hwnd_, kTreeId, TwipsToPixels(kTreePlace.left, kTreePlace.top, kTreePlace.width, kTreePlace.height, dpi),
         sources);
-    if (tree_) SendMessageW(tree_->TreeWindow(), WM_SETFONT, reinterpret_cast<WPARAM>(font_.get()), FALSE);
-    for (const ButtonSpec& b : kButtons) {
-        const RECT r = TwipsToPixels(b.left, b.top, b.width, b.height, dpi);
-        HWND button = CreateWindowExW(0, L"BUTTON", b.caption, WS_CHILD | WS_VISIBLE | WS_TABSTOP | b.style, r.left,
-                                      r.top, r.right - r.left, r.bottom - r.top, hwnd_,
-                                      reinterpret_cast<HMENU>(static_cast<INT_PTR>(b.id)), instance, nullptr);
-        SendMessageW(button, WM_SETFONT, reinterpret_cast<WPARAM>(font_.get()), FALSE);
-    }
+    for (const ButtonSpec& b : kButtons)
+        CreateWindowExW(0, L"BUTTON", b.caption, WS_CHILD | WS_VISIBLE | WS_TABSTOP | b.style, 0, 0, 0, 0, hwnd_,
+                        reinterpret_cast<HMENU>(static_cast<INT_PTR>(b.id)), instance, nullptr);
+    PlaceControls(dpi);
     return true;
 }
 
-// The same places and font as at creation, at another DPI.
+// The controls' places and font at a DPI: at creation and when the DPI changes.
 void FolderChoiceDialog::PlaceControls(UINT dpi) {
     OwnedFont font = CreateDialogFont(dpi);
     auto place = [&](HWND control, int left, int top, int width, int height) {
