@@ -114,8 +114,15 @@ void StartWorkers(const std::shared_ptr<BackgroundFolderLister::Shared>& shared)
 
 void BackgroundFolderLister::Prefetch(const std::vector<std::wstring>& folders) {
     if (wait_.Stopped()) return;
-    for (const auto& folder : folders)
+    std::size_t n = 0;
+    for (const auto& folder : folders) {
         if (!requests_.count(folder)) Start(folder, false);
+        // 10,000 children of one node are announced at once.
+        if ((++n & 255) == 0) {
+            wait_.Breathe();
+            if (wait_.Stopped()) return;
+        }
+    }
     std::lock_guard lock(shared_->mutex);
     StartWorkers(shared_);
 }

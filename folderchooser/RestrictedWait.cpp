@@ -121,4 +121,8 @@ void RestrictedWait::Breathe() {
     if (depth_ > 0 && Clock::now() - lastPump_ >= kBreatheEvery) Pump();
 }
 
+void RestrictedWait::Answer() {
+    if (depth_ > 0) Pump();
+}
+
 }  // namespace ovaro::folders

@@ -15,7 +15,7 @@ namespace ovaro::folders {
 
 class Win32TreeNodes final : public TreeNodes {
 public:
-    // With a wait, long runs of inserts let the window's thread answer in between.
+    // With a wait, long runs of inserts and queries let the window's thread answer in between.
     explicit Win32TreeNodes(HWND tree, RestrictedWait* wait = nullptr) : tree_(tree), wait_(wait) {}
 
     NodeHandle AddLast(NodeHandle parent, std::wstring_view key, std::wstring_view text, Picture picture,
@@ -46,9 +46,12 @@ public:
     static NodeHandle Handle(HTREEITEM item) { return reinterpret_cast<NodeHandle>(item); }
 
 private:
+    // Long runs of calls answer the system in between (see Breathe).
+    void Tick() const;
+
     HWND tree_;
     RestrictedWait* wait_;
-    unsigned inserts_ = 0;
+    mutable unsigned calls_ = 0;
     std::unordered_map<std::wstring, HTREEITEM> byKey_;
     int updateDepth_ = 0;
     int fromCode_ = 0;
