@@ -135,6 +135,7 @@ public:
         Stopwatch s(a_.redraw, a_, "EndUpdate");
         real_.EndUpdate();
     }
+    void RemoveChildren(folders::NodeHandle node) override { real_.RemoveChildren(node); }
 
 private:
     folders::TreeNodes& real_;

@@ -87,8 +87,44 @@ void FolderTreeLogic::Create() {
 void FolderTreeLogic::SetzeSubNodes(NodeHandle actNode, const std::wstring& pfad) {
     if (actNode == kNoNode || tree_.HasChildren(actNode)) return;
 
-    const FolderListing listing = lister_.List(pfad);
+    // The sub-folders are added part by part while the lister reads the rest, so that
+    // adding and reading overlap; the listing still counts as one read as a whole.
+    std::wstring failure;  // why adding stopped; the rest of the listing is not added
+    bool holding = false;
+    bool added = false;
+    const std::size_t n = pfad.size();
+    const FolderListing listing = lister_.ListInParts(pfad, [&](std::vector<std::wstring>& part) {
+        if (!failure.empty() || part.empty()) return;
+        if (!holding) {
+            tree_.BeginUpdate();
+            holding = true;
+        }
+        for (const auto& entry : part) {
+            if (entry.size() <= n) {
+                failure = std::wstring(kTextBadEntry) + entry;
+                return;
+            }
+            const std::wstring name = entry.substr(n);
+            const std::wstring key = lower_(pfad + name);
+            if (tree_.Find(key) != kNoNode) {
+                // Two names that differ only in letter case (possible on case-sensitive file
+                // systems) share one key; the tree cannot hold both.
+                failure = std::wstring(kTextKeyTaken) + entry;
+                return;
+            }
+            std::wstring error;
+            if (tree_.AddLast(actNode, key, name, Picture::ClosedFolder, Picture::OpenFolder, &error) == kNoNode) {
+                failure = error;
+                return;
+            }
+            added = true;
+        }
+    });
     if (listing.failure) {
+        // A listing that broke off is not trusted in part: what its first parts added goes
+        // again, and the node stays unread, to be read at its next occasion.
+        if (added) tree_.RemoveChildren(actNode);
+        if (holding) tree_.EndUpdate();
         if (listing.failure->driveNotAvailable)
             ShowMessage(std::wstring(kTextNoAccessBefore) + pfad + std::wstring(kTextNoAccessAfter),
                         MessageStyle::Critical);
@@ -96,30 +132,7 @@ void FolderTreeLogic::SetzeSubNodes(NodeHandle actNode, const std::wstring& pfad
             ShowMessage(std::wstring(kTextReadFailed) + listing.failure->description, MessageStyle::Critical);
         return;
     }
-    if (listing.subFolders.empty()) return;
-
-    std::wstring failure;
-    tree_.BeginUpdate();
-    const std::size_t n = pfad.size();
-    for (const auto& entry : listing.subFolders) {
-        if (entry.size() <= n) {
-            failure = std::wstring(kTextBadEntry) + entry;
-            break;
-        }
-        const std::wstring name = entry.substr(n);
-        const std::wstring key = lower_(pfad + name);
-        if (tree_.Find(key) != kNoNode) {
-            // Two names that differ only in letter case (possible on case-sensitive file
-            // systems) share one key; the tree cannot hold both.
-            failure = std::wstring(kTextKeyTaken) + entry;
-            break;
-        }
-        std::wstring error;
-        if (tree_.AddLast(actNode, key, name, Picture::ClosedFolder, Picture::OpenFolder, &error) == kNoNode) {
-            failure = error;
-            break;
-        }
-    }
+    if (!holding) return;  // no sub-folder
     // Redraw before any message, so the tree behind the message box is current.
     tree_.EndUpdate();
     if (!failure.empty()) ShowMessage(std::wstring(kTextAddFailed) + failure, MessageStyle::Ok);

@@ -1,5 +1,6 @@
 #include "Win32TreeNodes.h"
 
+#include <unordered_set>
 #include <vector>
 
 #include "SystemErrorText.h"
@@ -178,6 +179,34 @@ void Win32TreeNodes::EndUpdate() {
         SendMessageW(tree_, WM_SETREDRAW, TRUE, 0);
         InvalidateRect(tree_, nullptr, TRUE);
     }
+}
+
+void Win32TreeNodes::RemoveChildren(NodeHandle node) {
+    if (node == kNoNode || !HasChildren(node)) return;
+    // Their keys first, while the items can still be walked.
+    std::unordered_set<HTREEITEM> gone;
+    std::vector<HTREEITEM> pending{Item(node)};
+    while (!pending.empty()) {
+        const HTREEITEM item = pending.back();
+        pending.pop_back();
+        for (auto c = Next(tree_, item, TVGN_CHILD); c != nullptr; c = Next(tree_, c, TVGN_NEXT)) {
+            gone.insert(c);
+            pending.push_back(c);
+        }
+    }
+    std::erase_if(byKey_, [&](const auto& entry) { return gone.count(entry.second) != 0; });
+    // Collapsing with the reset takes every child out in one call. The tree view keeps the
+    // node's button then; it goes, and the expanded state comes back.
+    const bool expanded = IsExpanded(node);
+    FromCode guard(fromCode_);
+    SendMessageW(tree_, TVM_EXPAND, TVE_COLLAPSE | TVE_COLLAPSERESET, reinterpret_cast<LPARAM>(Item(node)));
+    TVITEMW item{};
+    item.mask = TVIF_CHILDREN | TVIF_STATE | TVIF_HANDLE;
+    item.hItem = Item(node);
+    item.cChildren = 0;
+    item.state = expanded ? TVIS_EXPANDED : 0;
+    item.stateMask = TVIS_EXPANDED;
+    SendMessageW(tree_, TVM_SETITEMW, 0, reinterpret_cast<LPARAM>(&item));
 }
 
 }  // namespace ovaro::folders

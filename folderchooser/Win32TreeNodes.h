@@ -37,6 +37,7 @@ public:
     void EnsureVisible(NodeHandle node) override;
     void BeginUpdate() override;
     void EndUpdate() override;
+    void RemoveChildren(NodeHandle node) override;
 
     // True while this class expands or scrolls from code, so that the control's
     // notification handler does not run the expand handling a second time.
