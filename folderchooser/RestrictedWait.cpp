@@ -56,10 +56,23 @@ void RestrictedWait::CursorIfDue(bool again) {
     }
 }
 
+// The platform hands out WM_QUIT whatever range is asked for: it ends the operation and is
+// posted again for the loop that ends the program; nothing more is read meanwhile.
+bool RestrictedWait::Take(MSG& msg, UINT first, UINT last, UINT flags) {
+    if (!PeekMessageW(&msg, nullptr, first, last, flags)) return false;
+    if (msg.message != WM_QUIT) return true;
+    stopped_ = true;
+    if ((flags & PM_REMOVE) != 0) {
+        PostQuitMessage(static_cast<int>(msg.wParam));
+        quit_ = true;  // taken again, it would come back at once
+    }
+    return false;
+}
+
 void RestrictedWait::DropInput() {
     MSG msg;
     for (const auto& [first, last] : kUserInput) {
-        while (PeekMessageW(&msg, nullptr, first, last, PM_REMOVE)) {
+        while (!quit_ && Take(msg, first, last, PM_REMOVE)) {
             if (msg.message == WM_KEYDOWN && msg.wParam == VK_ESCAPE) stopped_ = true;
             // Closing is never refused, also while a read hangs: the window decides.
             if (IsCloseGesture(msg) && msg.hwnd != nullptr)
@@ -80,29 +93,25 @@ void RestrictedWait::Pump() {
     }
     DropInput();
     MSG msg;
-    // Bounded, so that a window that never validates cannot keep the loop here.
-    for (int round = 0; round < 64; ++round) {
-        if (PeekMessageW(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)) {
-            // For the loop that ends the program; nothing more is read meanwhile.
-            stopped_ = true;
-            PostQuitMessage(static_cast<int>(msg.wParam));
-            return;
-        }
+    // Bounded, so that a window that never validates cannot keep the loop here. After a
+    // WM_QUIT nothing more runs.
+    for (int round = 0; round < 64 && !quit_; ++round) {
         bool any = false;
         for (const auto& [first, last] : kLetThrough) {
-            if (!PeekMessageW(&msg, nullptr, first, last, PM_REMOVE)) continue;
+            if (quit_ || !Take(msg, first, last, PM_REMOVE)) continue;
             any = true;
             DispatchMessageW(&msg);
         }
         // Of the system commands only closing; the first one in the queue decides, so
         // that the others keep their order.
-        if (PeekMessageW(&msg, nullptr, WM_SYSCOMMAND, WM_SYSCOMMAND, PM_NOREMOVE) &&
-            (msg.wParam & 0xFFF0) == SC_CLOSE && PeekMessageW(&msg, nullptr, WM_SYSCOMMAND, WM_SYSCOMMAND, PM_REMOVE)) {
+        if (!quit_ && Take(msg, WM_SYSCOMMAND, WM_SYSCOMMAND, PM_NOREMOVE) && (msg.wParam & 0xFFF0) == SC_CLOSE &&
+            Take(msg, WM_SYSCOMMAND, WM_SYSCOMMAND, PM_REMOVE)) {
             any = true;
             DispatchMessageW(&msg);
         }
         if (!any) break;
     }
+    quit_ = false;
     CursorIfDue(false);
 }
 

@@ -49,12 +49,14 @@ public:
 private:
     using Clock = std::chrono::steady_clock;
     void Pump();
+    bool Take(MSG& msg, UINT first, UINT last, UINT flags);
     void DropInput();
     void CursorIfDue(bool again);
 
     bool active_ = false;
     bool stopped_ = false;
     bool gone_ = false;
+    bool quit_ = false;  // this pump met WM_QUIT and posted it again
     Clock::time_point begun_{};
     Clock::time_point lastPump_{};
     bool cursorShown_ = false;
