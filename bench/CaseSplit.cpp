@@ -97,17 +97,29 @@ Result RunOnce(HWND host, Operation op, Accounts& a) {
         return Win32LowerCase(text);
     };
     FolderTreeLogic logic(nodes, drives, lister, messages, lower);
+    // One operation of the tree, as the control brackets it.
+    struct Operating {
+        RestrictedWait& wait;
+        BackgroundFolderLister& lister;
+        explicit Operating(RestrictedWait& w, BackgroundFolderLister& l) : wait(w), lister(l) { wait.Begin(); }
+        ~Operating() {
+            wait.End();
+            lister.DropOutstanding();
+        }
+        Operating(const Operating&) = delete;
+        Operating& operator=(const Operating&) = delete;
+    };
     NodeHandle target = kNoNode;
     double t0 = 0;
     if (op == Operation::Create || op == Operation::Wide) {
         // Wide: the dialog opened at s:\, creation and the walk that expands s:.
         t0 = NowMs();
-        WaitOperation operation(wait);
+        Operating operation(wait, background);
         logic.Create();
         if (op == Operation::Wide) logic.SetPath(L"s:\\");
     } else {
         {
-            WaitOperation operation(wait);
+            Operating operation(wait, background);
             logic.Create();
             if (op == Operation::Expand) {
                 logic.SetPath(L"u:\\");
@@ -117,7 +129,7 @@ Result RunOnce(HWND host, Operation op, Accounts& a) {
         PaintNow(host);
         a.Reset();
         t0 = NowMs();
-        WaitOperation operation(wait);
+        Operating operation(wait, background);
         if (op == Operation::Expand)
             logic.ExpandFromCode(target);
         else

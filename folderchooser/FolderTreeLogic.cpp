@@ -120,17 +120,25 @@ void FolderTreeLogic::SetzeSubNodes(NodeHandle actNode, const std::wstring& pfad
             added = true;
         }
     });
-    if (listing.failure) {
-        // A listing that broke off is not trusted in part: what its first parts added goes
-        // again, and the node stays unread, to be read at its next occasion.
+    if (listing.Outcome() != ListOutcome::Read) {
+        // A listing that broke off or was stopped is not trusted in part: what its first
+        // parts added goes again, and the node stays unread, to be read at its next occasion.
         if (added) tree_.RemoveChildren(actNode);
         if (holding) tree_.EndUpdate();
-        if (listing.failure->driveNotAvailable)
-            ShowMessage(std::wstring(kTextNoAccessBefore) + pfad + std::wstring(kTextNoAccessAfter),
-                        MessageStyle::Critical);
-        else
-            ShowMessage(std::wstring(kTextReadFailed) + listing.failure->description, MessageStyle::Critical);
-        return;
+    }
+    switch (listing.Outcome()) {
+        case ListOutcome::Stopped:
+            // Nothing is known about the folder: the node stays unread, and is read at its
+            // next occasion, without a word (the user stopped it).
+            return;
+        case ListOutcome::Failed:
+            if (listing.failure->driveNotAvailable)
+                ShowMessage(std::wstring(kTextNoAccessBefore) + pfad + std::wstring(kTextNoAccessAfter),
+                            MessageStyle::Critical);
+            else
+                ShowMessage(std::wstring(kTextReadFailed) + listing.failure->description, MessageStyle::Critical);
+            return;
+        case ListOutcome::Read: break;
     }
     if (!holding) return;  // no sub-folder
     // Redraw before any message, so the tree behind the message box is current.

@@ -8,6 +8,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "MessageBoxStyles.h"
@@ -87,9 +88,29 @@ struct ListFailure {
     std::wstring description;        // the platform's text for the error
 };
 
+// What became of a listing: the folder was read (its sub-folders may be none), the read
+// failed, or it was stopped before it ended, which says nothing about the folder.
+enum class ListOutcome { Read, Failed, Stopped };
+
 struct FolderListing {
-    std::vector<std::wstring> subFolders;  // full paths, each beginning with the listed path
-    std::optional<ListFailure> failure;
+    std::vector<std::wstring> subFolders;  // read: full paths, each beginning with the listed path
+    std::optional<ListFailure> failure;    // failed: what went wrong
+    bool stopped = false;                  // stopped
+
+    ListOutcome Outcome() const {
+        if (stopped) return ListOutcome::Stopped;
+        return failure ? ListOutcome::Failed : ListOutcome::Read;
+    }
+    static FolderListing Failed(ListFailure why) {
+        FolderListing listing;
+        listing.failure = std::move(why);
+        return listing;
+    }
+    static FolderListing Stopped() {
+        FolderListing listing;
+        listing.stopped = true;
+        return listing;
+    }
 };
 
 // Takes the next part of a listing's sub-folders (full paths, in the lister's order); it
@@ -102,13 +123,13 @@ public:
     // Lists the sub-folders of folder, a path ending in "\".
     virtual FolderListing List(std::wstring_view folder) = 0;
     // The same listing, its sub-folders handed to onPart in parts while it is read, so that
-    // the caller adds one part while the next is read. The result carries the failure, if
-    // any, and no sub-folders: all went to onPart. A failure after some parts means the
+    // the caller adds one part while the next is read. The result carries the outcome and
+    // no sub-folders: all went to onPart. Failed or stopped after some parts means the
     // listing broke off, and the parts handed over do not count. This one hands the whole
     // listing over at its end, as one part.
     virtual FolderListing ListInParts(std::wstring_view folder, const ListingPart& onPart) {
         FolderListing listing = List(folder);
-        if (!listing.failure && !listing.subFolders.empty()) onPart(listing.subFolders);
+        if (listing.Outcome() == ListOutcome::Read && !listing.subFolders.empty()) onPart(listing.subFolders);
         listing.subFolders.clear();
         return listing;
     }
