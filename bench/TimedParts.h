@@ -3,6 +3,7 @@
 // tree of nodes and a folder lister that forward to the real ones and add up the time of
 // each kind of call, and note every call that holds the thread for long.
 
+#include <map>
 #include <mutex>
 #include <string>
 #include <utility>
@@ -34,6 +35,8 @@ struct Accounts {
     // Calls of at least longCallMs, when it is above 0.
     double longCallMs = 0;
     std::vector<LongCall> longCalls;
+    // The window's thread's calls by name (not the workers').
+    std::map<std::string, Account> byCall;
 
     // Zero, for the timed operation after an untimed set-up.
     void Reset() {
@@ -42,6 +45,7 @@ struct Accounts {
         paint = 0;
         listed.clear();
         longCalls.clear();
+        byCall.clear();
     }
 };
 
@@ -53,6 +57,9 @@ public:
         const double t1 = NowMs();
         account_.ms += t1 - t0_;
         ++account_.calls;
+        Account& named = all_.byCall[what_];
+        named.ms += t1 - t0_;
+        ++named.calls;
         if (all_.longCallMs > 0 && t1 - t0_ >= all_.longCallMs) all_.longCalls.push_back({what_, t0_, t1});
     }
     Stopwatch(const Stopwatch&) = delete;
@@ -152,6 +159,24 @@ public:
             listing = real_.List(folder);
         }
         a_.listed.emplace_back(std::wstring(folder), listing.subFolders.size());
+        return listing;
+    }
+    // The parts are added inside the wait: their time counts as adding, not as hand-over.
+    folders::FolderListing ListInParts(std::wstring_view folder, const folders::ListingPart& onPart) override {
+        std::size_t count = 0;
+        double adding = 0;
+        folders::FolderListing listing;
+        {
+            Stopwatch s(a_.handOver, a_, "ListInParts");
+            listing = real_.ListInParts(folder, [&](std::vector<std::wstring>& part) {
+                count += part.size();
+                const double t0 = NowMs();
+                onPart(part);
+                adding += NowMs() - t0;
+            });
+        }
+        a_.handOver.ms -= adding;
+        a_.listed.emplace_back(std::wstring(folder), count);
         return listing;
     }
     void Prefetch(const std::vector<std::wstring>& folders) override {

@@ -240,6 +240,10 @@ void FolderTreeLogic::SetPath(std::wstring_view newPath) {
 
     bool complete = true;
     std::wstring key;
+    // Redraw held over the whole walk, not once per level: each time it is turned back on
+    // the tree view goes over every node that shows, and a tree that shows paints. It is
+    // on again before the scrolling, which wants the tree's layout current.
+    Hold();
     for (const auto& part : parts) {
         if (!part.empty()) {
             key += part;
@@ -258,6 +262,7 @@ void FolderTreeLogic::SetPath(std::wstring_view newPath) {
         }
         ExpandFromCode(selected);
     }
+    Release();
     if (complete) {
         if (const NodeHandle selected = tree_.Selected(); selected != kNoNode) tree_.EnsureVisible(selected);
     }
