@@ -104,8 +104,11 @@ void FolderTreeLogic::SetzeSubNodes(NodeHandle actNode, const std::wstring& pfad
                 failure = std::wstring(kTextBadEntry) + entry;
                 return;
             }
-            const std::wstring name = entry.substr(n);
-            const std::wstring key = lower_(pfad + name);
+            const std::wstring_view name = std::wstring_view(entry).substr(n);
+            std::wstring full;
+            full.reserve(pfad.size() + name.size());
+            full.append(pfad).append(name);
+            const std::wstring key = lower_(full);
             if (tree_.Find(key) != kNoNode) {
                 // Two names that differ only in letter case (possible on case-sensitive file
                 // systems) share one key; the tree cannot hold both.

@@ -33,17 +33,17 @@ void Win32TreeNodes::Tick() const {
 NodeHandle Win32TreeNodes::AddLast(NodeHandle parent, std::wstring_view key, std::wstring_view text, Picture picture,
                                    Picture selectedPicture, std::wstring* error) {
     Tick();
-    if (!key.empty() && byKey_.count(std::wstring(key))) {
+    if (!key.empty() && byKey_.find(key) != byKey_.end()) {
         // Not the platform's own failure, so describe it with the platform's text for it.
         if (error) *error = SystemErrorText(ERROR_ALREADY_EXISTS);
         return kNoNode;
     }
-    std::wstring textCopy(text);
+    text_.assign(text);  // the tree view takes a text that ends in a NUL, and copies it
     TVINSERTSTRUCTW insert{};
     insert.hParent = parent == kNoNode ? TVI_ROOT : Item(parent);
     insert.hInsertAfter = TVI_LAST;
     insert.item.mask = TVIF_TEXT | TVIF_IMAGE | TVIF_SELECTEDIMAGE;
-    insert.item.pszText = textCopy.data();
+    insert.item.pszText = text_.data();
     insert.item.iImage = static_cast<int>(picture);
     insert.item.iSelectedImage = static_cast<int>(selectedPicture);
     SetLastError(ERROR_SUCCESS);
@@ -122,7 +122,7 @@ std::wstring Win32TreeNodes::FullPath(NodeHandle node) const {
 }
 
 NodeHandle Win32TreeNodes::Find(std::wstring_view key) const {
-    const auto it = byKey_.find(std::wstring(key));
+    const auto it = byKey_.find(key);
     return it == byKey_.end() ? kNoNode : Handle(it->second);
 }
 

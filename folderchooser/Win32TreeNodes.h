@@ -5,7 +5,9 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include <functional>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 
 #include "FolderTreePorts.h"
@@ -53,7 +55,13 @@ private:
     HWND tree_;
     RestrictedWait* wait_;
     mutable unsigned calls_ = 0;
-    std::unordered_map<std::wstring, HTREEITEM> byKey_;
+    // Looked up by a view of the key, without a copy of it for every lookup.
+    struct KeyHash {
+        using is_transparent = void;
+        std::size_t operator()(std::wstring_view key) const noexcept { return std::hash<std::wstring_view>{}(key); }
+    };
+    std::unordered_map<std::wstring, HTREEITEM, KeyHash, std::equal_to<>> byKey_;
+    std::wstring text_;  // the text handed to the tree view, kept for its buffer
     int updateDepth_ = 0;
     int fromCode_ = 0;
 };
