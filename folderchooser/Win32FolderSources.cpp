@@ -120,7 +120,11 @@ FolderListing ReadFolderInParts(std::wstring_view folder, const ListingPart& onP
         return out;
     }
     const OwnedFind find(first);  // closed also when adding a name throws
+    // Parts of a known size are made at their size, so that the heap is not asked again
+    // and again while the window's thread allocates beside this one.
+    constexpr std::size_t kReserveUpTo = 4096;
     std::vector<std::wstring> part;
+    if (partSize <= kReserveUpTo) part.reserve(partSize);
     do {
         // The directories-only flag is a hint the file system may ignore.
         if ((data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0) continue;
@@ -139,6 +143,7 @@ FolderListing ReadFolderInParts(std::wstring_view folder, const ListingPart& onP
         if (part.size() >= partSize) {
             onPart(part);
             part.clear();
+            if (partSize <= kReserveUpTo) part.reserve(partSize);
         }
     } while (FindNextFileW(find.get(), &data));
     const DWORD error = GetLastError();
