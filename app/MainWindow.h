@@ -75,6 +75,7 @@ private:
     std::wstring FailureText(const std::exception& failure) const override;
     void OnCommand(int id, int code);
     void OnClose(CloseReason reason);
+    bool CloseBringsOpenWindowForward();
     void CreateControls();
     void ApplyLayout(UINT dpi);
     void ClipBeneathControls();
@@ -86,6 +87,7 @@ private:
     std::vector<OwnedFont> fonts_;  // the dialog font and any fitted label fonts
     MainWindowHooks hooks_;
     MainWindowBehaviour behaviour_;
+    int openLoops_ = 0;  // the folder dialog and message boxes of ours now open
 };
 
 }  // namespace ovaro
