@@ -36,18 +36,6 @@ std::wstring WindowText(HWND hwnd) {
     return text;
 }
 
-// Counts a nested loop of ours, the folder dialog or a message box, while it runs.
-class OpenLoop {
-public:
-    explicit OpenLoop(int& count) : count_(count) { ++count_; }
-    ~OpenLoop() { --count_; }
-    OpenLoop(const OpenLoop&) = delete;
-    OpenLoop& operator=(const OpenLoop&) = delete;
-
-private:
-    int& count_;
-};
-
 int DefaultShowMessage(HWND owner, std::wstring_view text, unsigned style) {
     const std::wstring body(text), title(kProgramTitle);
     return MessageBoxW(owner, body.c_str(), title.c_str(), style);
@@ -264,16 +252,12 @@ int MainWindow::CheckState() const {
     return SendMessageW(Control(ControlKind::CheckBox), BM_GETCHECK, 0, 0) == BST_CHECKED ? 1 : 0;
 }
 
-int MainWindow::ShowMessage(std::wstring_view text, unsigned style) {
-    const OpenLoop open(openLoops_);
-    return hooks_.showMessage(hwnd_, text, style);
-}
+int MainWindow::ShowMessage(std::wstring_view text, unsigned style) { return hooks_.showMessage(hwnd_, text, style); }
 
 void MainWindow::EndProgramAtOnce() { hooks_.endProgram(); }
 
 void MainWindow::ReportFailure(std::wstring_view text) {
     if (hwnd_ == nullptr) return;  // the window is gone (the session ended): nobody to tell
-    const OpenLoop open(openLoops_);
     hooks_.showMessage(hwnd_, text, kMbCritical);
 }
 
@@ -325,11 +309,7 @@ void MainWindow::OnCommand(int id, int code) {
     }
     if (code != BN_CLICKED) return;
     switch (control->kind) {
-        case ControlKind::ChooseButton: {
-            const OpenLoop open(openLoops_);
-            behaviour_.btnOrdnerwahl_Click(control->index);
-            break;
-        }
+        case ControlKind::ChooseButton: behaviour_.btnOrdnerwahl_Click(control->index); break;
         case ControlKind::ResetButton: behaviour_.btnSetStandard_Click(control->index); break;
         case ControlKind::CheckBox: behaviour_.optGemeinsameVersion_Click(); break;
         case ControlKind::SaveButton: behaviour_.btnFertigstellen_Click(); break;
@@ -338,10 +318,11 @@ void MainWindow::OnCommand(int id, int code) {
     }
 }
 
-// While the folder dialog or a message box of ours is open, a close request asks nothing
-// and loses nothing: that window comes to the front, as the platform does for a disabled owner.
+// Disabled, the window is held by the folder dialog or a message box of ours. A close request
+// (the taskbar's still reaches it) then asks nothing and loses nothing: that dialog or box
+// comes to the front, as the platform does for a disabled owner.
 bool MainWindow::CloseBringsOpenWindowForward() {
-    if (openLoops_ == 0) return false;
+    if (IsWindowEnabled(hwnd_)) return false;
     ComeToFront(hwnd_);
     return true;
 }

@@ -87,7 +87,6 @@ private:
     std::vector<OwnedFont> fonts_;  // the dialog font and any fitted label fonts
     MainWindowHooks hooks_;
     MainWindowBehaviour behaviour_;
-    int openLoops_ = 0;  // the folder dialog and message boxes of ours now open
 };
 
 }  // namespace ovaro

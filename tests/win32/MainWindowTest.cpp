@@ -356,8 +356,10 @@ TEST_F(MainWindowTest, ACloseRequestWhileTheDialogOrAMessageIsOpenAsksNothing) {
     int requests = 0;
     const auto requestClose = [&] {
         ++requests;
+        EnableWindow(window->Window(), FALSE);  // as the dialog and the box hold their owner
         SendMessageW(window->Window(), WM_SYSCOMMAND, SC_CLOSE, 0);
         SendMessageW(window->Window(), WM_CLOSE, 0, 0);
+        EnableWindow(window->Window(), TRUE);
     };
     folderChoice = [&] { return std::make_unique<ClosingChoice>(requestClose); };
     Open();
