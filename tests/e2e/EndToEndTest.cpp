@@ -517,16 +517,22 @@ TEST_F(EndToEnd, ASecondStartBringsTheRunningCopyToTheFrontAndEnds) {
     EXPECT_TRUE(program->Running());
 }
 
-// A copy that is ending, stuck in a read, say, keeps its shared name alive with its window
-// gone. This test process plays that copy: it holds the name and its window is gone.
-TEST_F(EndToEnd, ASecondStartWhileTheRunningCopysWindowIsGoneStartsNormally) {
+// This test process plays the running copy, with the program's own claim of the name.
+// While it lives and shows no window, a start waits for one and then says that the program
+// runs. Once its window is gone while it lives on, as a copy that is ending but stuck in a
+// read does, a start runs in its place.
+TEST_F(EndToEnd, ASecondStartNextToACopyWithoutWindowTellsOrRunsInItsPlace) {
     OneCopyPerUser ending(L"ZomaOvaroOrdnerSetzen");
     ASSERT_TRUE(ending.First());
+    program = std::make_unique<Program>(kBoxTitle);  // after its wait for a window, 10 s
+    EXPECT_EQ(MessageBoxText(program->First()), testing::kAlreadyRunningText);
+    ClickMessageBoxButton(program->First(), IDOK);
+    EXPECT_TRUE(program->WaitForExit());
+
     HWND gone = CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
     ASSERT_NE(gone, nullptr);
     ending.Publish(gone);
     DestroyWindow(gone);
-
     Start();  // its main window shows
     EXPECT_EQ(program->FindWindowNow(kBoxTitle), nullptr);
     // It took the name over: a further start brings it to the front and ends.
