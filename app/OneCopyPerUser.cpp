@@ -4,7 +4,6 @@
 
 #include <atomic>
 #include <cstdint>
-#include <cstring>
 #include <thread>
 #include <vector>
 
