@@ -270,8 +270,12 @@ LRESULT MainWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
         case WM_COMMAND: OnCommand(LOWORD(wParam), HIWORD(wParam)); return 0;
         case WM_CLOSE:
-            OnClose(kCloseFromControlMenu);  // close box, system menu and Alt+F4
+            if (!CloseBringsOpenWindowForward()) OnClose(kCloseFromControlMenu);  // close box, system menu, Alt+F4
             return 0;
+        case WM_SYSCOMMAND:
+            // The taskbar's close reaches this window also while a dialog or box holds it disabled.
+            if ((wParam & 0xFFF0) == SC_CLOSE && CloseBringsOpenWindowForward()) return 0;
+            return DefWindowProcW(hwnd_, message, wParam, lParam);
         case WM_QUERYENDSESSION: return TRUE;
         case WM_ENDSESSION:
             if (wParam) OnClose(kCloseSessionEnd);
@@ -312,6 +316,15 @@ void MainWindow::OnCommand(int id, int code) {
         case ControlKind::CloseButton: behaviour_.btnEnde_Click(); break;
         default: break;
     }
+}
+
+// Disabled, the window is held by the folder dialog or a message box of ours. A close request
+// (the taskbar's still reaches it) then asks nothing and loses nothing: that dialog or box
+// comes to the front, as the platform does for a disabled owner.
+bool MainWindow::CloseBringsOpenWindowForward() {
+    if (IsWindowEnabled(hwnd_)) return false;
+    ComeToFront(hwnd_);
+    return true;
 }
 
 void MainWindow::OnClose(CloseReason reason) {

@@ -4,11 +4,13 @@
 
 #include <commctrl.h>
 #include <gtest/gtest.h>
+#include <sddl.h>
 
 #include <functional>
 #include <memory>
 
 #include "ExpectedTexts.h"
+#include "OneCopyPerUser.h"
 #include "ProgramDriver.h"
 #include "TestSupport.h"
 
@@ -309,6 +311,88 @@ TEST_F(EndToEnd, SessionEndWithUnsavedChangesAsksNothingAndWritesNothing) {
     EXPECT_EQ(Stored(2), L"<missing>");
 }
 
+// Esc in Wine's Yes/No box answers IDCANCEL: that is no Yes, in either question.
+TEST_F(EndToEnd, EscInTheSaveOrTheCloseQuestionNeitherSavesNorEnds) {
+    Start();
+    Click(Box(2));
+    TypeText(L"c:\\neu");
+    ASSERT_TRUE(RowShows(2, L"c:\\neu"));
+    Click(Named(kSave));
+    HWND question = WaitForBox();
+    ASSERT_NE(question, nullptr);
+    EXPECT_EQ(MessageBoxText(question), testing::kSaveQuestionText);
+    PressKey(VK_ESCAPE);
+    ASSERT_TRUE(program->WaitUntilGone(question));
+    for (int e = 1; e <= 7; ++e) EXPECT_EQ(Stored(e), L"<missing>") << e;
+
+    Activate(Main());
+    PressKey(VK_F4, {VK_MENU});
+    question = WaitForBox();
+    ASSERT_NE(question, nullptr);
+    EXPECT_EQ(MessageBoxText(question), testing::kCloseQuestionText);
+    PressKey(VK_ESCAPE);
+    ASSERT_TRUE(program->WaitUntilGone(question));
+    // Neither a save report after the first nor the end after the second: the program
+    // runs on with the change, and asks again.
+    EXPECT_EQ(program->FindWindowNow(kBoxTitle), nullptr);
+    EXPECT_TRUE(program->Running());
+    EXPECT_EQ(Text(Box(2)), L"c:\\neu");
+    for (int e = 1; e <= 7; ++e) EXPECT_EQ(Stored(e), L"<missing>") << e;
+    Activate(Main());
+    PressKey(VK_ESCAPE);
+    question = WaitForBox();
+    ASSERT_NE(question, nullptr);
+    EXPECT_EQ(MessageBoxText(question), testing::kCloseQuestionText);
+}
+
+// The taskbar's close reaches the main window while the folder dialog or a message box
+// holds it disabled: that window comes to the front, nothing is asked, nothing is lost.
+TEST_F(EndToEnd, ACloseRequestWhileTheDialogOrAQuestionIsOpenBringsItForwardAndAsksNothing) {
+    Start();
+    Click(Box(1));
+    TypeText(L"x");
+    ASSERT_TRUE(RowShows(1, L"x"));
+    OtherWindow other;
+    // Sent, so that each request has been handled when the call returns: a question shown
+    // by it would hold the call in its loop.
+    auto requestClose = [&](UINT message, WPARAM wParam) {
+        DWORD_PTR result = 0;
+        return SendMessageTimeoutW(Main(), message, wParam, 0, SMTO_NORMAL, 5000, &result) != 0;
+    };
+
+    HWND dialog = OpenDialog(0);
+    ASSERT_NE(dialog, nullptr);
+    for (const auto& [message, wParam] : {std::pair<UINT, WPARAM>{WM_SYSCOMMAND, SC_CLOSE}, {WM_CLOSE, 0}}) {
+        Activate(other.Window());
+        EXPECT_TRUE(requestClose(message, wParam)) << message;
+        EXPECT_EQ(program->FindWindowNow(kBoxTitle), nullptr) << message;
+        EXPECT_TRUE(Eventually([&] { return GetForegroundWindow() == dialog; }, 5s)) << message;
+    }
+    // The dialog works on as before: Esc closes it, the main window takes input again.
+    PressKey(VK_ESCAPE);
+    ASSERT_TRUE(program->WaitUntilGone(dialog));
+    EXPECT_TRUE(Eventually([&] { return IsWindowEnabled(Main()) != FALSE; }, 5s));
+    EXPECT_EQ(program->CountWindows(kDialogCaption), 0u);
+    EXPECT_EQ(Text(Box(1)), L"x");
+
+    Activate(Main());
+    Click(Named(kSave));
+    HWND question = WaitForBox();
+    ASSERT_NE(question, nullptr);
+    for (const auto& [message, wParam] : {std::pair<UINT, WPARAM>{WM_SYSCOMMAND, SC_CLOSE}, {WM_CLOSE, 0}}) {
+        Activate(other.Window());
+        EXPECT_TRUE(requestClose(message, wParam)) << message;
+        EXPECT_EQ(program->CountWindows(kBoxTitle), 1u) << message;
+        EXPECT_EQ(MessageBoxText(question), testing::kSaveQuestionText);
+        EXPECT_TRUE(Eventually([&] { return GetForegroundWindow() == question; }, 5s)) << message;
+    }
+    PressKey('N');
+    ASSERT_TRUE(program->WaitUntilGone(question));
+    EXPECT_TRUE(program->Running());
+    EXPECT_EQ(Text(Box(1)), L"x");
+    EXPECT_EQ(Stored(2), L"<missing>");
+}
+
 // While the dialog loads, the tree tells about the unreachable network drive: the main
 // window takes no click then, and the message stays in front, owned by the window shown.
 TEST_F(EndToEnd, WhileTheDialogLoadsOrShowsTheMainWindowTakesNoInputAndMessagesStayInFront) {
@@ -431,6 +515,57 @@ TEST_F(EndToEnd, ASecondStartBringsTheRunningCopyToTheFrontAndEnds) {
     EXPECT_TRUE(program->WaitUntilGone(dialog));
     EXPECT_EQ(program->CountWindows(kMainCaption), 1u);
     EXPECT_TRUE(program->Running());
+}
+
+// This test process plays the running copy, with the program's own claim of the name.
+// While it lives and shows no window, a start waits for one and then says that the program
+// runs. Once its window is gone while it lives on, as a copy that is ending but stuck in a
+// read does, a start runs in its place.
+TEST_F(EndToEnd, ASecondStartNextToACopyWithoutWindowTellsOrRunsInItsPlace) {
+    OneCopyPerUser ending(L"ZomaOvaroOrdnerSetzen");
+    ASSERT_TRUE(ending.First());
+    program = std::make_unique<Program>(kBoxTitle);  // after its wait for a window, 10 s
+    EXPECT_EQ(MessageBoxText(program->First()), testing::kAlreadyRunningText);
+    ClickMessageBoxButton(program->First(), IDOK);
+    EXPECT_TRUE(program->WaitForExit());
+
+    HWND gone = CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
+    ASSERT_NE(gone, nullptr);
+    ending.Publish(gone);
+    DestroyWindow(gone);
+    Start();  // its main window shows
+    EXPECT_EQ(program->FindWindowNow(kBoxTitle), nullptr);
+    // It took the name over: a further start brings it to the front and ends.
+    OtherWindow other;
+    Activate(other.Window());
+    EXPECT_EQ(RunAnotherCopy(), 0);
+    EXPECT_TRUE(Eventually([&] { return GetForegroundWindow() == Main(); }, 5s));
+    EXPECT_EQ(program->CountWindows(kMainCaption), 1u);
+}
+
+// A copy with other rights (as administrator, say) holds the name: a normal start may not
+// open it. Here the test process holds it, with an access list that lets nobody open it.
+TEST_F(EndToEnd, AStartRefusedTheSharedNameSaysTheProgramRunsAndEnds) {
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    ASSERT_TRUE(
+        ConvertStringSecurityDescriptorToSecurityDescriptorW(L"D:(D;;GA;;;WD)", SDDL_REVISION_1, &descriptor, nullptr));
+    SECURITY_ATTRIBUTES attributes{sizeof attributes, descriptor, FALSE};
+    const std::wstring name = PerUserObjectName(L"ZomaOvaroOrdnerSetzen");
+    const Owned<HANDLE, &CloseHandle> held(
+        CreateFileMappingW(INVALID_HANDLE_VALUE, &attributes, PAGE_READWRITE, 0, 16, name.c_str()));
+    LocalFree(descriptor);
+    ASSERT_NE(held.get(), nullptr);
+    const Owned<HANDLE, &CloseHandle> opened(OpenFileMappingW(FILE_MAP_READ, FALSE, name.c_str()));
+    if (opened) GTEST_SKIP() << "Wine lets the access list of a named section through here";
+    ASSERT_EQ(GetLastError(), static_cast<DWORD>(ERROR_ACCESS_DENIED));
+
+    program = std::make_unique<Program>(kBoxTitle);
+    HWND box = program->First();
+    EXPECT_EQ(MessageBoxText(box), testing::kAlreadyRunningText);
+    EXPECT_EQ(program->CountWindows(kMainCaption), 0u);
+    ClickMessageBoxButton(box, IDOK);
+    EXPECT_TRUE(program->WaitForExit());
+    EXPECT_EQ(program->CountWindows(kMainCaption), 0u);
 }
 
 // One edition's settings cannot be read: the program says so before its window shows,

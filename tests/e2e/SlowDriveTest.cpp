@@ -201,10 +201,18 @@ TEST_F(SlowDrive, AFailingFolderIsReportedOnlyAfterTheSlowOneBeforeIt) {
 TEST_F(SlowDrive, AListingThatNeverReturnsKeepsNeitherTheDialogNorTheProgramFromClosing) {
     // Only folders below the root hang here: a hanging root listing would hold the FUSE
     // root for every later process of the Wine session as well.
-    // The close command while a listing never returns.
+    // The close command while a listing never returns: with the dialog open it brings the
+    // dialog forward and ends nothing (sent, so it has been handled when the call returns);
+    // once the dialog is closed, it ends the program.
     ASSERT_NE(ExpandLWith("hang /Haengt\n"), nullptr);
     std::this_thread::sleep_for(700ms);
     ASSERT_TRUE(Answers(Main(), 1500));
+    DWORD_PTR result = 0;
+    EXPECT_TRUE(SendMessageTimeoutW(Main(), WM_CLOSE, 0, 0, SMTO_NORMAL, 5000, &result));
+    EXPECT_TRUE(program->Running());
+    EXPECT_TRUE(IsWindowVisible(dialog));
+    PostMessageW(dialog, WM_CLOSE, 0, 0);
+    EXPECT_TRUE(program->WaitUntilGone(dialog, 60s));  // slow under Wine, see below
     PostMessageW(Main(), WM_CLOSE, 0, 0);
     EXPECT_TRUE(program->WaitForExit(15s));
 

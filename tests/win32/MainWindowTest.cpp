@@ -342,6 +342,49 @@ TEST_F(MainWindowTest, CloseWithChangesNoThenYes) {
     EXPECT_EQ(Stored(2), L"<missing>");
 }
 
+// The folder dialog and each message box run a loop in which a close request reaches the
+// disabled main window (the taskbar's close): it asks nothing there and ends nothing.
+TEST_F(MainWindowTest, ACloseRequestWhileTheDialogOrAMessageIsOpenAsksNothing) {
+    struct ClosingChoice final : FolderChoice {
+        explicit ClosingChoice(std::function<void()> close) : close_(std::move(close)) {}
+        void SetPath(const std::wstring&) override {}
+        void ShowModal() override { close_(); }
+        std::wstring Tag() const override { return L"OK"; }
+        std::wstring Path() const override { return L"c:\\Gew\u00e4hlt\\"; }
+        std::function<void()> close_;
+    };
+    int requests = 0;
+    const auto requestClose = [&] {
+        ++requests;
+        EnableWindow(window->Window(), FALSE);  // as the dialog and the box hold their owner
+        SendMessageW(window->Window(), WM_SYSCOMMAND, SC_CLOSE, 0);
+        SendMessageW(window->Window(), WM_CLOSE, 0, 0);
+        EnableWindow(window->Window(), TRUE);
+    };
+    folderChoice = [&] { return std::make_unique<ClosingChoice>(requestClose); };
+    Open();
+    Type(Row(1), L"x");
+
+    duringMessage = requestClose;
+    answers = {IDNO};
+    Click(window->Control(ControlKind::SaveButton));
+    ASSERT_EQ(shown.size(), 1u);
+    EXPECT_EQ(shown[0].text, kSaveQuestionText);
+    duringMessage = nullptr;
+    Click(Row(0, ControlKind::ChooseButton));
+    EXPECT_EQ(requests, 2);
+    EXPECT_EQ(shown.size(), 1u);
+    EXPECT_EQ(ended, 0);
+    EXPECT_EQ(testing::WindowText(Row(0)), L"c:\\Gew\u00e4hlt\\");  // the dialog's result was kept
+
+    // With nothing open, the close request asks again.
+    answers = {IDNO};
+    SendMessageW(window->Window(), WM_CLOSE, 0, 0);
+    ASSERT_EQ(shown.size(), 2u);
+    EXPECT_EQ(shown[1].text, kCloseQuestionText);
+    EXPECT_EQ(ended, 0);
+}
+
 TEST_F(MainWindowTest, SessionEndClosesWithoutQuestionOrWrite) {
     Open();
     Type(Row(1), L"x");
