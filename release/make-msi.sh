@@ -23,7 +23,8 @@ if [ -z "${SOURCE_DATE_EPOCH:-}" ]; then
   SOURCE_DATE_EPOCH=$(git -C "$root" log -1 --format=%ct 2>/dev/null || echo 1767225600)
 fi
 export TZ=UTC LC_ALL=C
-commit=$(git -C "$root" rev-parse HEAD 2>/dev/null || echo none)
+# OVARO_SOURCE_COMMIT stands in for the commit where the tree is no git checkout.
+commit=${OVARO_SOURCE_COMMIT:-$(git -C "$root" rev-parse HEAD 2>/dev/null || echo none)}
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/ovaro-msi-XXXXXX")
 trap 'rm -rf "$work"' EXIT
