@@ -1,7 +1,8 @@
 // The Windows Installer package as an administrator uses it, silently with msiexec: it
 // installs, starts, is replaced by a later version, refuses an earlier one, and leaves
 // nothing behind when removed. The packages are built from this build's exe by
-// release/make-msi.sh (tests/e2e/CMakeLists.txt): this version, and the same at 1.02.
+// release/make-msi.sh (tests/e2e/CMakeLists.txt): this version, the same from another
+// commit, and the same at 1.02.
 #include <windows.h>
 
 #include <msi.h>
@@ -273,12 +274,19 @@ TEST_F(Installer, SilentInstallPlacesTheExeShortcutAndUninstallEntryAndTheProgra
     EXPECT_TRUE(IsWindowVisible(installed.First()));
 }
 
-TEST_F(Installer, ALaterVersionReplacesItAnEarlierOneIsRefusedAndRemovalLeavesNothing) {
+TEST_F(Installer, ALaterBuildOrVersionReplacesItAnEarlierOneIsRefusedAndRemovalLeavesNothing) {
     ASSERT_EQ(Msiexec(L"/i \"" + msi + L"\" /qn"), 0);
     const std::wstring firstCode = UninstallEntries().at(0);
 
-    ASSERT_EQ(Msiexec(L"/i \"" + nextMsi + L"\" /qn"), 0);
+    // Another build of the same version (the next commit's) replaces it too.
+    ASSERT_EQ(Msiexec(L"/i \"" + WinePath(OVARO_MSI_REBUILT_PATH) + L"\" /qn"), 0);
     auto entries = UninstallEntries();
+    ASSERT_EQ(entries.size(), 1u) << "two builds of one version are installed";
+    EXPECT_NE(entries[0], firstCode);
+    EXPECT_EQ(EntryValue(entries[0], L"DisplayVersion"), L"1.01");
+
+    ASSERT_EQ(Msiexec(L"/i \"" + nextMsi + L"\" /qn"), 0);
+    entries = UninstallEntries();
     ASSERT_EQ(entries.size(), 1u) << "both versions are installed";
     EXPECT_NE(entries[0], firstCode);
     EXPECT_EQ(EntryValue(entries[0], L"DisplayVersion"), L"1.02");
