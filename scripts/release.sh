@@ -15,6 +15,18 @@ set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 out=$(mkdir -p "${1:-$root/build/release}" && cd "${1:-$root/build/release}" && pwd)
 build="$out-build"
+if [ -n "${OVARO_SIGN_PFX:-}" ]; then
+  # Key and password stay out of the repository and the build, where a commit or a copy
+  # of the build would take them along.
+  for f in "$OVARO_SIGN_PFX" "${OVARO_SIGN_PASSWORD_FILE:-}"; do
+    [ -n "$f" ] || continue
+    case "$(realpath -m -- "$f")/" in
+      "$root"/* | "$out"/* | "$build"/*)
+        echo "release: $f lies in the repository or the build; keep the certificate and its password elsewhere" >&2
+        exit 1 ;;
+    esac
+  done
+fi
 bash "$root/scripts/install-deps.sh"
 
 if [ -z "${SOURCE_DATE_EPOCH:-}" ]; then
