@@ -588,5 +588,36 @@ TEST_F(EndToEnd, ASecondStartDuringALoadFailureBringsItsMessageForward) {
     EXPECT_EQ(program->CountWindows(kMainCaption), 1u);
 }
 
+// The .reg example of the download, imported as an administrator does it with reg import:
+// the seven values land where the editions look, and the program shows each in its row.
+TEST_F(EndToEnd, TheRegExampleImportedWithRegImportGivesEachEditionItsFolder) {
+    std::string unix = OVARO_REG_EXAMPLE_PATH;
+    std::wstring command = L"reg.exe import \"Z:";
+    for (char c : unix) command += c == '/' ? L'\\' : static_cast<wchar_t>(static_cast<unsigned char>(c));
+    command += L"\"";
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION info{};
+    ASSERT_TRUE(CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info));
+    DWORD code = 1;
+    EXPECT_EQ(WaitForSingleObject(info.hProcess, 30000), WAIT_OBJECT_0);
+    GetExitCodeProcess(info.hProcess, &code);
+    CloseHandle(info.hThread);
+    CloseHandle(info.hProcess);
+    ASSERT_EQ(code, 0u);
+
+    const std::wstring expected[] = {L"D:\\Ovaro-Daten\\DDE\\",  L"D:\\Ovaro-Daten\\KDPX\\",
+                                     L"D:\\Ovaro-Daten\\NEF\\",  L"D:\\Ovaro-Daten\\Belvard\\",
+                                     L"D:\\Ovaro-Daten\\QM\\",   L"D:\\Ovaro-Daten\\Sundale\\",
+                                     L"D:\\Ovaro-Daten\\Tirra\\"};
+    for (int edition = 1; edition <= 7; ++edition) {
+        const std::wstring path = std::wstring(kSettingsRoot) + L"\\" + kEditions[edition - 1] + L"\\Optionen";
+        EXPECT_EQ(testing::ReadRegistryValue(HKEY_CURRENT_USER, path, L"Datenpfad").type, static_cast<DWORD>(REG_SZ));
+        EXPECT_EQ(Stored(edition), expected[edition - 1]);
+    }
+    Start();
+    for (int row = 0; row < 7; ++row) EXPECT_TRUE(RowShows(row, expected[row])) << "row " << row;
+}
+
 }  // namespace
 }  // namespace ovaro::e2e
