@@ -16,6 +16,36 @@ constexpr GUID kIidAccessible = {0x618736e0, 0x3c3d, 0x11cf, {0x81, 0x0c, 0x00, 
 
 bool IsSelf(const VARIANT& child) { return child.vt == VT_I4 && child.lVal == CHILDID_SELF; }
 
+// What the answer needs of oleacc, ole32 and oleaut32, loaded from the system folder on
+// the first question: a session without a screen reader asking pays nothing for them.
+struct AccessibilityApi {
+    decltype(&CreateStdAccessibleObject) createStandard = nullptr;
+    decltype(&LresultFromObject) resultFromObject = nullptr;
+    decltype(&CoInitializeEx) startCom = nullptr;
+    decltype(&SysAllocStringLen) allocString = nullptr;
+};
+
+template <class F>
+void Bind(F& function, const wchar_t* dll, const char* name) {
+    const HMODULE module = LoadLibraryExW(dll, nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
+    // Through a plain function pointer type, as GetProcAddress's own type fits none.
+    if (module != nullptr) function = reinterpret_cast<F>(reinterpret_cast<void (*)()>(GetProcAddress(module, name)));
+}
+
+// Null when the system lacks any of them.
+const AccessibilityApi* Api() {
+    static const AccessibilityApi api = [] {
+        AccessibilityApi a;
+        Bind(a.createStandard, L"oleacc.dll", "CreateStdAccessibleObject");
+        Bind(a.resultFromObject, L"oleacc.dll", "LresultFromObject");
+        Bind(a.startCom, L"ole32.dll", "CoInitializeEx");
+        Bind(a.allocString, L"oleaut32.dll", "SysAllocStringLen");
+        return a;
+    }();
+    const bool complete = api.createStandard && api.resultFromObject && api.startCom && api.allocString;
+    return complete ? &api : nullptr;
+}
+
 // The platform's client object with our name, description and role for the object
 // itself; its items (none for our controls) and everything else are the platform's.
 class AnnotatedAccessible final : public IAccessible {
@@ -121,7 +151,7 @@ private:
 
     static HRESULT Give(const std::wstring& text, BSTR* out) {
         if (out == nullptr) return E_POINTER;
-        *out = SysAllocStringLen(text.data(), static_cast<UINT>(text.size()));
+        *out = Api()->allocString(text.data(), static_cast<UINT>(text.size()));  // Api() made this object
         return *out != nullptr ? S_OK : E_OUTOFMEMORY;
     }
 
@@ -156,15 +186,17 @@ LRESULT CALLBACK AnnotatedProc(HWND control, UINT message, WPARAM wParam, LPARAM
 
 LRESULT AnswerGetObject(HWND window, WPARAM wParam, LPARAM lParam, const AccessibleText& text) {
     if (static_cast<DWORD>(lParam) != static_cast<DWORD>(OBJID_CLIENT)) return 0;
+    const AccessibilityApi* api = Api();
+    if (api == nullptr) return 0;
     // The answer is marshalled through COM, which this thread needs for it; it stays on
     // for the thread's life (an apartment a thread entered before is fine as well).
-    thread_local const bool comReady = [] {
-        const HRESULT hr = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    thread_local const bool comReady = [api] {
+        const HRESULT hr = api->startCom(nullptr, COINIT_APARTMENTTHREADED);
         return SUCCEEDED(hr) || hr == RPC_E_CHANGED_MODE;
     }();
     if (!comReady) return 0;
     IAccessible* standard = nullptr;
-    if (FAILED(CreateStdAccessibleObject(window, OBJID_CLIENT, kIidAccessible, reinterpret_cast<void**>(&standard))) ||
+    if (FAILED(api->createStandard(window, OBJID_CLIENT, kIidAccessible, reinterpret_cast<void**>(&standard))) ||
         standard == nullptr)
         return 0;
     auto* annotated = new (std::nothrow) AnnotatedAccessible(standard, text);
@@ -173,7 +205,7 @@ LRESULT AnswerGetObject(HWND window, WPARAM wParam, LPARAM lParam, const Accessi
         return 0;
     }
     // The result holds its own reference; a failure (negative) tells the asker no object.
-    const LRESULT result = LresultFromObject(kIidAccessible, wParam, annotated);
+    const LRESULT result = api->resultFromObject(kIidAccessible, wParam, annotated);
     annotated->Release();
     return result > 0 ? result : 0;
 }
