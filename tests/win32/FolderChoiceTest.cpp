@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <commctrl.h>
+#include <oleacc.h>
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -352,6 +353,9 @@ TEST(FolderChoiceDialogAlone, TheTreeIsNamedAndShowsItsFocusWithNothingSelected)
     const testing::AccessibleRead read = testing::ReadAccessible(tree);
     EXPECT_TRUE(read.found);
     EXPECT_EQ(read.name, L"Ordner");
+    const testing::AccessibleRead window = testing::ReadAccessible(hwnd);
+    EXPECT_EQ(window.name, L"Ordner w\u00e4hlen");
+    EXPECT_EQ(window.role, ROLE_SYSTEM_DIALOG);
 
     ShowWindow(hwnd, SW_SHOWNORMAL);
     const HTREEITEM root = TreeView_GetRoot(tree);
