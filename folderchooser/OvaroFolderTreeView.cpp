@@ -67,6 +67,11 @@ RECT FocusCueRect(HWND tree) {
     return r;
 }
 
+void InvalidateFocusCue(HWND tree) {
+    const RECT cue = FocusCueRect(tree);
+    InvalidateRect(tree, &cue, TRUE);
+}
+
 // Drawn over what the tree painted, clipped to what it painted, since the rectangle
 // inverts: parts outside it still show the rectangle from before.
 LRESULT PaintWithFocusCue(HWND tree, WNDPROC original, WPARAM wParam, LPARAM lParam) {
@@ -103,26 +108,23 @@ LRESULT CALLBACK TreeProc(HWND tree, UINT message, WPARAM wParam, LPARAM lParam)
             if (wParam == 0 && ShowsFocusCue(tree)) return PaintWithFocusCue(tree, original, wParam, lParam);
             break;
         case WM_KILLFOCUS:
+            // The rectangle goes with the focus (GetFocus may still name the tree here).
+            if (TreeView_GetSelection(tree) == nullptr) InvalidateFocusCue(tree);
+            break;
         case WM_LBUTTONDOWN:
         case WM_UPDATEUISTATE:
         case TVM_SELECTITEM: {
-            // What can turn the focus rectangle of a tree without selection on or off.
+            // What else can turn the rectangle on or off.
             const bool cueBefore = ShowsFocusCue(tree);
             const LRESULT result = CallWindowProcW(original, tree, message, wParam, lParam);
-            if (ShowsFocusCue(tree) != cueBefore) {
-                const RECT cue = FocusCueRect(tree);
-                InvalidateRect(tree, &cue, TRUE);
-            }
+            if (ShowsFocusCue(tree) != cueBefore) InvalidateFocusCue(tree);
             return result;
         }
         case WM_SETFOCUS: {
             const bool hadSelection = TreeView_GetSelection(tree) != nullptr;
             const LRESULT result = CallWindowProcW(original, tree, message, wParam, lParam);
             if (!hadSelection && TreeView_GetSelection(tree) != nullptr) TreeView_SelectItem(tree, nullptr);
-            if (!hadSelection) {
-                const RECT cue = FocusCueRect(tree);
-                InvalidateRect(tree, &cue, TRUE);
-            }
+            if (!hadSelection) InvalidateFocusCue(tree);
             return result;
         }
         case WM_KEYDOWN: {
