@@ -92,6 +92,12 @@ public:
         if (IsSelf(child) && !text_.description.empty()) return Give(text_.description, description);
         return inner_->get_accDescription(child, description);
     }
+    // UI Automation's proxy reads the help as HelpText, which Narrator reads where NVDA and
+    // JAWS read the description; its own button proxy would give the tool tip there.
+    HRESULT STDMETHODCALLTYPE get_accHelp(VARIANT child, BSTR* help) override {
+        if (IsSelf(child) && !text_.description.empty()) return Give(text_.description, help);
+        return inner_->get_accHelp(child, help);
+    }
     HRESULT STDMETHODCALLTYPE get_accRole(VARIANT child, VARIANT* role) override {
         if (!IsSelf(child) || text_.role == 0) return inner_->get_accRole(child, role);
         if (role == nullptr) return E_POINTER;
@@ -111,9 +117,6 @@ public:
     }
     HRESULT STDMETHODCALLTYPE get_accState(VARIANT child, VARIANT* state) override {
         return inner_->get_accState(child, state);
-    }
-    HRESULT STDMETHODCALLTYPE get_accHelp(VARIANT child, BSTR* help) override {
-        return inner_->get_accHelp(child, help);
     }
     HRESULT STDMETHODCALLTYPE get_accHelpTopic(BSTR* file, VARIANT child, long* topic) override {
         return inner_->get_accHelpTopic(file, child, topic);

@@ -12,7 +12,7 @@ namespace ovaro {
 
 struct AccessibleText {
     std::wstring name;         // empty: the platform's (the caption, or the label before an edit)
-    std::wstring description;  // empty: none
+    std::wstring description;  // also the help text, UI Automation's HelpText; empty: none
     long role = 0;             // a ROLE_SYSTEM_ value; 0: the platform's
 };
 

@@ -36,6 +36,9 @@ AccessibleRead ReadAccessible(HWND window) {
     text = nullptr;
     hr = object->get_accDescription(self, &text);
     read.description = take(hr, text);
+    text = nullptr;
+    hr = object->get_accHelp(self, &text);
+    read.help = take(hr, text);
     VARIANT role{};
     if (SUCCEEDED(object->get_accRole(self, &role)) && role.vt == VT_I4) read.role = role.lVal;
     VariantClear(&role);

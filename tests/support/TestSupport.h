@@ -35,7 +35,7 @@ void PumpPosted();
 // AccessibleObjectFromWindow, as NVDA, JAWS and the UI Automation proxy ask for it.
 struct AccessibleRead {
     bool found = false;  // an object came back
-    std::wstring name, description;
+    std::wstring name, description, help;
     long role = 0;  // ROLE_SYSTEM_ value, 0 when none
 };
 // Of a window of this process (or another one); COM is started on the calling thread.

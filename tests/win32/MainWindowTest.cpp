@@ -286,6 +286,7 @@ TEST_F(MainWindowTest, ScreenReadersHearWhichEditionEachControlIsForAndTheToolTi
         EXPECT_TRUE(read.found) << Narrow(expected.name);
         EXPECT_EQ(read.name, expected.name) << "read: " << Narrow(read.name);
         EXPECT_EQ(read.description, expected.description) << Narrow(expected.name);
+        EXPECT_EQ(read.help, expected.description) << Narrow(expected.name);  // UI Automation's HelpText
     }
     // A control keeps its texts through a change of its state, and to the end.
     Click(window->Control(ControlKind::CheckBox));
