@@ -3,6 +3,7 @@
 #include <oleacc.h>
 
 #include <memory>
+#include <new>
 #include <utility>
 
 namespace ovaro {
@@ -154,7 +155,7 @@ private:
 
     static HRESULT Give(const std::wstring& text, BSTR* out) {
         if (out == nullptr) return E_POINTER;
-        *out = Api()->allocString(text.data(), static_cast<UINT>(text.size()));  // Api() made this object
+        *out = Api()->allocString(text.data(), static_cast<UINT>(text.size()));  // complete: this object exists
         return *out != nullptr ? S_OK : E_OUTOFMEMORY;
     }
 
