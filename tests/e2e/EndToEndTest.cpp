@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <commctrl.h>
+#include <oleacc.h>
 #include <gtest/gtest.h>
 #include <sddl.h>
 
@@ -162,6 +163,30 @@ TEST_F(EndToEnd, MouseChoosesThreeFoldersResetsOneSavesAndSeesThemAgain) {
     EXPECT_EQ(Text(Box(0)), L"c:\\E2E\\Alpha\\Eins\\");
     EXPECT_EQ(Text(Box(3)), L"c:\\E2E\\Beta\\");
     EXPECT_EQ(Text(Box(6)), L"");
+}
+
+// A screen reader is another process: what it reads crosses over through COM, which the
+// program starts on its first answer. (Every control's texts: mainwindow_tests.)
+TEST_F(EndToEnd, AScreenReaderInAnotherProcessHearsTheDialogRoleTheEditionAndTheTree) {
+    Start();
+    const testing::AccessibleRead main = testing::ReadAccessible(Main());
+    ASSERT_TRUE(main.found);
+    EXPECT_EQ(main.name, kMainCaption);
+    EXPECT_EQ(main.role, ROLE_SYSTEM_DIALOG);
+    EXPECT_EQ(main.description.rfind(L"Sie k\u00f6nnen hier die Ordner festlegen", 0), 0u);
+    const testing::AccessibleRead choose = testing::ReadAccessible(ChooseButton(3));
+    EXPECT_EQ(choose.name, L"Ordner f\u00fcr Belvard w\u00e4hlen");
+    EXPECT_EQ(choose.description, L"");
+    const testing::AccessibleRead reset = testing::ReadAccessible(ResetButton(kCommon));
+    EXPECT_EQ(reset.name, L"Gemeinsamen Ordner auf Standard setzen");
+    EXPECT_EQ(reset.description,
+              L"Auf Standard zur\u00fccksetzen (Ordner 'RealtimeData\" im Installationsordner von Ovaro)");
+
+    HWND dialog = OpenDialog(5);
+    ASSERT_NE(dialog, nullptr);
+    EXPECT_EQ(testing::ReadAccessible(TreeViewOf(dialog)).name, L"Ordner");
+    PressKey(VK_ESCAPE);
+    EXPECT_TRUE(program->WaitUntilGone(dialog));
 }
 
 TEST_F(EndToEnd, CommonFolderTickedChosenAndSavedForAllSeven) {

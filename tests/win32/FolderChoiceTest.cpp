@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <commctrl.h>
+#include <oleacc.h>
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -338,6 +339,56 @@ TEST(FolderChoiceDialogAlone, LayoutFrameDefaultsAndTagAcrossUnload) {
     EXPECT_EQ(dialog->Tag(), L"");
     EXPECT_FALSE(dialog->Loaded());
     EXPECT_FALSE(IsWindow(hwnd));
+}
+
+// A fresh tree, focused with nothing selected: screen readers hear its name, the root
+// shows a focus rectangle, and what OK hands over stays empty.
+TEST(FolderChoiceDialogAlone, TheTreeIsNamedAndShowsItsFocusWithNothingSelected) {
+    RecordingSink sink;
+    auto dialog = LoadAlone(sink);
+    ASSERT_NE(dialog, nullptr);
+    HWND hwnd = dialog->Window();
+    HWND tree = FindWindowExW(GetDlgItem(hwnd, FolderChoiceDialog::kTreeId), nullptr, WC_TREEVIEWW, nullptr);
+    ASSERT_NE(tree, nullptr);
+    const testing::AccessibleRead read = testing::ReadAccessible(tree);
+    EXPECT_TRUE(read.found);
+    EXPECT_EQ(read.name, L"Ordner");
+    const testing::AccessibleRead window = testing::ReadAccessible(hwnd);
+    EXPECT_EQ(window.name, L"Ordner w\u00e4hlen");
+    EXPECT_EQ(window.role, ROLE_SYSTEM_DIALOG);
+
+    ShowWindow(hwnd, SW_SHOWNORMAL);
+    const HTREEITEM root = TreeView_GetRoot(tree);
+    ASSERT_NE(root, nullptr);
+    // Pixels on the edge of the root's text that differ from the tree's background: the
+    // dots of a focus rectangle, since the text stays inside.
+    auto dotsAroundRoot = [&] {
+        testing::PumpPosted();
+        UpdateWindow(tree);
+        RECT r{};
+        TreeView_GetItemRect(tree, root, &r, TRUE);
+        const HDC dc = GetDC(tree);
+        const COLORREF background = GetPixel(dc, r.left - 1, r.top);
+        int dots = 0;
+        for (int x = r.left; x < r.right; ++x) dots += GetPixel(dc, x, r.top) != background ? 1 : 0;
+        for (int y = r.top; y < r.bottom; ++y) dots += GetPixel(dc, r.left, y) != background ? 1 : 0;
+        ReleaseDC(tree, dc);
+        return dots;
+    };
+    SetFocus(GetDlgItem(hwnd, IDOK));
+    EXPECT_EQ(dotsAroundRoot(), 0);
+    SetFocus(tree);
+    EXPECT_EQ(TreeView_GetSelection(tree), nullptr);
+    EXPECT_GT(dotsAroundRoot(), 4);
+    SetFocus(GetDlgItem(hwnd, IDCANCEL));  // the rectangle goes with the focus
+    EXPECT_EQ(dotsAroundRoot(), 0);
+    SetFocus(tree);
+    EXPECT_GT(dotsAroundRoot(), 4);
+    EXPECT_EQ(dialog->Path(), L"");
+    // The first arrow key selects the root; the tree's own focus shows from then on.
+    SendMessageW(tree, WM_KEYDOWN, VK_DOWN, 0);
+    EXPECT_EQ(TreeView_GetSelection(tree), root);
+    ShowWindow(hwnd, SW_HIDE);
 }
 
 TEST(FolderChoiceDialogAlone, FollowsADpiChangeToTheSystemsRectangleWithItsOwnPlacesAndFont) {
