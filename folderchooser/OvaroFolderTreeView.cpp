@@ -219,12 +219,16 @@ void OvaroFolderTreeView::RunDeferred() {
     runPosted_ = false;
     // One after the other, in the order they came; each runs to its end (its message
     // boxes included) before the next, and what arrives meanwhile goes to the back.
+    struct Draining {
+        bool& flag;
+        explicit Draining(bool& f) : flag(f) { flag = true; }
+        ~Draining() { flag = false; }
+    };
     while (!operating_ && !gone_ && !deferred_.empty()) {
         auto task = std::move(deferred_.front());
         deferred_.pop_front();
-        draining_ = true;
+        const Draining draining(draining_);
         task();
-        draining_ = false;
     }
 }
 
