@@ -34,7 +34,6 @@
 #include "MessageLoop.h"
 #include "OvaroFolderTreeView.h"
 #include "RegistrySettingsStore.h"
-#include "RestrictedWait.h"
 #include "Win32FolderSources.h"
 #include "Win32TreeNodes.h"
 
@@ -683,10 +682,10 @@ int CaseResponsive(const char* name, const std::wstring& rowText) {
 // ---- expanding a node of 40 children whose every listing waits -----------------------------
 
 // The user opening l:\Breit40 (40 children): the control reads the 40 listings ahead.
-// With `lister` null the control's own (the platform's listings, which wait in the drive);
-// otherwise that lister.
-double TimeSlowExpand(HWND host, ovaro::folders::FolderLister* lister, CountedMessages& messages) {
-    auto view = ovaro::OvaroFolderTreeView::Create(host, 1, kTreeRect, {nullptr, lister, &messages});
+// With `read` null the control's own listing (the platform's, which waits in the drive);
+// otherwise that one, on the control's workers.
+double TimeSlowExpand(HWND host, const ovaro::folders::ReadFolderFn& read, CountedMessages& messages) {
+    auto view = ovaro::OvaroFolderTreeView::Create(host, 1, kTreeRect, {nullptr, nullptr, &messages, read});
     if (!view) return -1;
     view->SetPath(L"l:\\");
     const HWND tree = view->TreeWindow();
@@ -713,16 +712,15 @@ int CaseSlowExpand(double waitMs, const std::wstring& mode) {
     // one lock in Wine, so listings that wait in the file system do not overlap there.
     // "latency": the same wait spent outside that lock, in the worker, as a network round
     // trip is on Windows: what reading several folders at a time gains where the platform lets it.
-    ovaro::folders::RestrictedWait wait;
-    ovaro::folders::BackgroundFolderLister latency(wait, [waitMs](const std::wstring& folder) {
+    const ovaro::folders::ReadFolderFn latency = [waitMs](const std::wstring& folder) {
         Sleep(static_cast<DWORD>(waitMs));
         return ovaro::folders::ReadFolder(folder);
-    });
+    };
     const bool drive = mode == L"drive";
     const char* name = drive ? "slow-expand" : "slow-expand-latency";
     std::vector<double> times;
     for (std::size_t i = 0; i < reps; ++i) {
-        const double t = TimeSlowExpand(host, drive ? nullptr : &latency, messages);
+        const double t = TimeSlowExpand(host, drive ? nullptr : latency, messages);
         if (t < 0) return ReportError(name, "l-breit40-missing"), 1;
         times.push_back(t);
     }

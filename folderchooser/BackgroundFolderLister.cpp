@@ -5,9 +5,11 @@
 #include <chrono>
 #include <deque>
 #include <mutex>
+#include <new>
 #include <thread>
 #include <utility>
 
+#include "SystemErrorText.h"
 #include "Win32FolderSources.h"
 
 namespace ovaro::folders {
@@ -17,16 +19,20 @@ struct BackgroundFolderLister::Request {
     explicit Request(std::wstring f) : folder(std::move(f)) {}
     const std::wstring folder;
     bool started = false;     // a worker has taken it
-    bool done = false;        // result is valid
+    bool done = false;        // result (or error) is valid
     bool abandoned = false;   // nobody will take the result
     bool released = false;    // abandoned while read: its worker no longer counts
     HANDLE thread = nullptr;  // the worker's thread while it reads, for cancelling
     FolderListing result;
+    // Nonzero when the read ended in an exception or could not be started: the platform's
+    // error number for the failure. Turned into text on the window's thread, so that a
+    // worker short of memory needs none to report it.
+    DWORD error = 0;
 };
 
 // What the workers share with the lister; the last of them to let go frees it.
 struct BackgroundFolderLister::Shared {
-    explicit Shared(ReadFolderFn r, unsigned n) : read(std::move(r)), readsAtOnce(n) {
+    Shared(ReadFolderFn r, unsigned n, SubmitWorkerFn s) : read(std::move(r)), submit(std::move(s)), readsAtOnce(n) {
         wake = CreateEventW(nullptr, FALSE, FALSE, nullptr);
     }
     ~Shared() {
@@ -36,49 +42,46 @@ struct BackgroundFolderLister::Shared {
     Shared& operator=(const Shared&) = delete;
 
     const ReadFolderFn read;
+    const SubmitWorkerFn submit;
     const unsigned readsAtOnce;
-    HANDLE wake = nullptr;  // set after every finished read
+    HANDLE wake = nullptr;  // set after every finished read while the window's thread waits
     std::mutex mutex;
     std::deque<std::shared_ptr<Request>> pending;
-    unsigned running = 0;  // workers that count against readsAtOnce
+    unsigned running = 0;  // workers that count: each reads, or takes the next pending read
+    unsigned reading = 0;  // of those, the ones inside a read
     // Whether the window's thread sleeps on `wake`: only then is it set, since setting it
     // is a round trip to the system (under Wine, to its server) for every listing.
-    std::atomic<bool> waiting{false};
+    std::atomic<int> waiting{0};
 };
 
-namespace {
-
-// A worker of the platform's pool: reads pending folders until there are none. Nothing
-// joins it; a read that hangs holds one pool thread and its own reference, nothing more.
-void CALLBACK ReadWorker(PTP_CALLBACK_INSTANCE, void* context);
-
-}  // namespace
-
-BackgroundFolderLister::BackgroundFolderLister(RestrictedWait& wait, ReadFolderFn read, unsigned readsAtOnce)
+BackgroundFolderLister::BackgroundFolderLister(RestrictedWait& wait, ReadFolderFn read, unsigned readsAtOnce,
+                                               SubmitWorkerFn submit)
     : wait_(wait), shared_(std::make_shared<Shared>(
                        read ? std::move(read) : ReadFolderFn([](const std::wstring& f) { return ReadFolder(f); }),
-                       std::max(1u, readsAtOnce))) {
-    wait_.dropReads = [this] { DropOutstanding(); };
-}
+                       std::max(1u, readsAtOnce),
+                       submit ? std::move(submit) : SubmitWorkerFn([](PTP_SIMPLE_CALLBACK callback, void* context) {
+                           return TrySubmitThreadpoolCallback(callback, context, nullptr) != FALSE;
+                       }))) {}
 
-BackgroundFolderLister::~BackgroundFolderLister() {
-    wait_.dropReads = nullptr;
-    DropOutstanding();
+BackgroundFolderLister::~BackgroundFolderLister() { DropOutstanding(); }
+
+// shared.mutex held.
+void BackgroundFolderLister::Abandon(Shared& shared, Request& request) {
+    request.abandoned = true;
+    if (request.started && !request.done && !request.released) {
+        // Its worker is stuck in this read: let another take its place, and ask the
+        // platform to give up the read (a no-op where it cannot).
+        request.released = true;
+        --shared.running;
+        --shared.reading;
+        if (request.thread != nullptr) CancelSynchronousIo(request.thread);
+    }
 }
 
 void BackgroundFolderLister::DropOutstanding() {
     if (requests_.empty()) return;
     std::lock_guard lock(shared_->mutex);
-    for (auto& [folder, request] : requests_) {
-        request->abandoned = true;
-        if (request->started && !request->done && !request->released) {
-            // Its worker is stuck in this read: let another take its place, and ask the
-            // platform to give up the read (a no-op where it cannot).
-            request->released = true;
-            --shared_->running;
-            if (request->thread != nullptr) CancelSynchronousIo(request->thread);
-        }
-    }
+    for (auto& [folder, request] : requests_) Abandon(*shared_, *request);
     requests_.clear();
     // Abandoned reads that no worker took yet are skipped by the workers.
     std::erase_if(shared_->pending, [](const std::shared_ptr<Request>& r) { return r->abandoned; });
@@ -86,7 +89,6 @@ void BackgroundFolderLister::DropOutstanding() {
 
 std::shared_ptr<BackgroundFolderLister::Request> BackgroundFolderLister::Start(const std::wstring& folder, bool first) {
     auto request = std::make_shared<Request>(folder);
-    requests_.emplace(folder, request);
     std::lock_guard lock(shared_->mutex);
     if (first)
         shared_->pending.push_front(request);
@@ -95,39 +97,44 @@ std::shared_ptr<BackgroundFolderLister::Request> BackgroundFolderLister::Start(c
     return request;
 }
 
-namespace {
-
-// Starts workers until readsAtOnce are busy or each pending read has one; shared->mutex held.
-void StartWorkers(const std::shared_ptr<BackgroundFolderLister::Shared>& shared) {
-    unsigned& running = shared->running;
-    while (running < shared->readsAtOnce && running < shared->pending.size()) {
-        auto* context = new std::shared_ptr<BackgroundFolderLister::Shared>(shared);
-        if (!TrySubmitThreadpoolCallback(&ReadWorker, context, nullptr)) {
+// Starts a worker for each pending read that no idle worker will take, while fewer than
+// `limit` count; shared->mutex held. Comparing with the idle workers, not with all that
+// run, keeps a read that hangs from holding up the next. False when the platform would
+// not start a worker.
+bool BackgroundFolderLister::StartWorkers(const std::shared_ptr<Shared>& shared, unsigned limit) {
+    while (shared->running - shared->reading < shared->pending.size() && shared->running < limit) {
+        auto* context = new std::shared_ptr<Shared>(shared);
+        if (!shared->submit(&ReadWorker, context)) {
+            const DWORD error = GetLastError();
             delete context;
-            return;
+            SetLastError(error);
+            return false;
         }
-        ++running;
+        ++shared->running;
     }
+    return true;
 }
-
-}  // namespace
 
 void BackgroundFolderLister::Prefetch(const std::vector<std::wstring>& folders) {
     if (wait_.Stopped()) return;
     for (const auto& folder : folders)
-        if (!requests_.count(folder)) Start(folder, false);
+        if (!requests_.count(folder)) requests_.emplace(folder, Start(folder, false));
     std::lock_guard lock(shared_->mutex);
-    StartWorkers(shared_);
+    // A worker that cannot be had now is asked for again when the folder is listed.
+    StartWorkers(shared_, shared_->readsAtOnce);
 }
 
 FolderListing BackgroundFolderLister::List(std::wstring_view folderView) {
     // Let the window answer between many quick listings as well.
     wait_.Breathe();
-    if (wait_.Stopped()) return {};
+    if (wait_.Stopped()) return FolderListing::Stopped();
     const std::wstring folder(folderView);
+    // This call owns its request from here on: a second List of the same folder, even
+    // one nested in this wait, reads anew instead of taking this one's result.
     std::shared_ptr<Request> request;
     if (const auto it = requests_.find(folder); it != requests_.end()) {
-        request = it->second;
+        request = std::move(it->second);
+        requests_.erase(it);
         std::lock_guard lock(shared_->mutex);
         if (!request->started) {
             // The logic wants this one now: before any other that is still waiting.
@@ -142,7 +149,15 @@ FolderListing BackgroundFolderLister::List(std::wstring_view folderView) {
     }
     {
         std::lock_guard lock(shared_->mutex);
-        StartWorkers(shared_);
+        // The read the logic waits for may start a worker beyond the usual number, so that
+        // it never waits behind reads ahead that hang.
+        if (!StartWorkers(shared_, shared_->readsAtOnce + 1) && !request->started &&
+            shared_->running == shared_->reading) {
+            // No worker will ever take it: a failure, not a wait until Esc.
+            request->done = true;
+            request->error = GetLastError() != 0 ? GetLastError() : ERROR_NOT_ENOUGH_MEMORY;
+            std::erase(shared_->pending, request);
+        }
     }
     const auto done = [&] {
         std::lock_guard lock(shared_->mutex);
@@ -152,30 +167,32 @@ FolderListing BackgroundFolderLister::List(std::wstring_view folderView) {
     // without putting the thread to sleep and waking it again.
     const auto spinUntil = std::chrono::steady_clock::now() + std::chrono::microseconds(500);
     while (!done() && std::chrono::steady_clock::now() < spinUntil) std::this_thread::yield();
-    shared_->waiting = true;
-    wait_.WaitFor(shared_->wake, done);
-    shared_->waiting = false;
-    // Handed over or stopped: in either case it is no longer outstanding.
-    if (const auto it = requests_.find(folder); it != requests_.end() && it->second == request) requests_.erase(it);
-    std::lock_guard lock(shared_->mutex);
-    if (!request->done || request->abandoned) {
-        request->abandoned = true;
-        return {};
+    ++shared_->waiting;
+    const bool ready = wait_.WaitFor(shared_->wake, done);
+    --shared_->waiting;
+    if (!ready) {
+        // Stopped: this read and every other outstanding one are given up.
+        {
+            std::lock_guard lock(shared_->mutex);
+            Abandon(*shared_, *request);
+            std::erase(shared_->pending, request);
+        }
+        DropOutstanding();
+        return FolderListing::Stopped();
     }
+    std::lock_guard lock(shared_->mutex);
+    if (request->error != 0) return FolderListing::Failed(ListFailure{false, SystemErrorText(request->error)});
     return std::move(request->result);
 }
 
-namespace {
-
-void CALLBACK ReadWorker(PTP_CALLBACK_INSTANCE, void* context) {
-    using Shared = BackgroundFolderLister::Shared;
+void CALLBACK BackgroundFolderLister::ReadWorker(PTP_CALLBACK_INSTANCE, void* context) {
     const std::unique_ptr<std::shared_ptr<Shared>> holder(static_cast<std::shared_ptr<Shared>*>(context));
     const std::shared_ptr<Shared> shared = *holder;
     HANDLE self = nullptr;
     DuplicateHandle(GetCurrentProcess(), GetCurrentThread(), GetCurrentProcess(), &self, 0, FALSE,
                     DUPLICATE_SAME_ACCESS);
     while (true) {
-        std::shared_ptr<BackgroundFolderLister::Request> request;
+        std::shared_ptr<Request> request;
         {
             std::lock_guard lock(shared->mutex);
             while (!shared->pending.empty() && shared->pending.front()->abandoned) shared->pending.pop_front();
@@ -187,25 +204,36 @@ void CALLBACK ReadWorker(PTP_CALLBACK_INSTANCE, void* context) {
             shared->pending.pop_front();
             request->started = true;
             request->thread = self;
+            ++shared->reading;
         }
-        FolderListing result = shared->read(request->folder);
+        // Nothing may leave the pool's callback: whatever the read throws becomes a failed
+        // listing, without allocating anything to say so.
+        FolderListing result;
+        DWORD error = 0;
+        try {
+            result = shared->read(request->folder);
+        } catch (const std::bad_alloc&) {
+            error = ERROR_NOT_ENOUGH_MEMORY;
+        } catch (...) {
+            error = ERROR_INTERNAL_ERROR;
+        }
         bool released = false;
         {
             std::lock_guard lock(shared->mutex);
             request->thread = nullptr;
             released = request->released;
+            if (!released) --shared->reading;
             if (!request->abandoned) {
                 request->result = std::move(result);
+                request->error = error;
                 request->done = true;
             }
         }
         // A read given up on while it ran has been replaced by another worker already.
         if (released) break;
-        if (shared->waiting) SetEvent(shared->wake);
+        if (shared->waiting > 0) SetEvent(shared->wake);
     }
     if (self != nullptr) CloseHandle(self);
 }
-
-}  // namespace
 
 }  // namespace ovaro::folders

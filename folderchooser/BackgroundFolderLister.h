@@ -4,11 +4,13 @@
 // asks for one folder after the other and gets them in its own order; what it announced
 // with Prefetch is read meanwhile.
 //
-// A read that is no longer wanted (stopped with Esc, or read ahead and not asked for by
-// the end of the operation) is abandoned: its I/O is cancelled where the platform can,
-// and whatever it returns later goes nowhere. The workers hold only reference-counted
-// state, so a read that hangs inside the platform never keeps anything alive that the
-// tree frees, and nothing ever waits for such a thread.
+// Every listing says what happened: read, failed (the platform's failure, an exception in
+// the read, or no worker to be had) or stopped (the operation was stopped before the read
+// ended; nothing is known about the folder). A read that is no longer wanted (stopped, or
+// read ahead and not asked for by the end of the operation) is abandoned: its I/O is
+// cancelled where the platform can, and whatever it returns later goes nowhere. The
+// workers hold only reference-counted state, so a read that hangs inside the platform
+// never keeps anything alive that the tree frees, and nothing ever waits for such a thread.
 
 #include <windows.h>
 
@@ -25,6 +27,9 @@ namespace ovaro::folders {
 
 // Lists one folder; runs on a worker thread.
 using ReadFolderFn = std::function<FolderListing(const std::wstring& folder)>;
+// Starts one worker that runs callback(context) on another thread; false, with the
+// reason in GetLastError, when it cannot. TrySubmitThreadpoolCallback by default.
+using SubmitWorkerFn = std::function<bool(PTP_SIMPLE_CALLBACK callback, void* context)>;
 
 class BackgroundFolderLister final : public FolderLister {
 public:
@@ -33,28 +38,30 @@ public:
 
     // read lists one folder (the platform's listing by default).
     explicit BackgroundFolderLister(RestrictedWait& wait, ReadFolderFn read = nullptr,
-                                    unsigned readsAtOnce = kReadsAtOnce);
+                                    unsigned readsAtOnce = kReadsAtOnce, SubmitWorkerFn submit = nullptr);
     ~BackgroundFolderLister() override;
     BackgroundFolderLister(const BackgroundFolderLister&) = delete;
     BackgroundFolderLister& operator=(const BackgroundFolderLister&) = delete;
 
-    // The listing of folder; when the wait was stopped, an empty listing without failure,
-    // as for a folder without sub-folders.
+    // Waits in the RestrictedWait for the folder's read; stopped when the wait's operation
+    // is or becomes stopped, which abandons every outstanding read.
     FolderListing List(std::wstring_view folder) override;
     void Prefetch(const std::vector<std::wstring>& folders) override;
 
-    // Abandons every read not yet handed to the logic.
+    // The operation is over: abandons every read not yet handed to the logic.
     void DropOutstanding();
 
-    // Shared with the worker threads.
+private:
     struct Request;
     struct Shared;
-
-private:
+    static void CALLBACK ReadWorker(PTP_CALLBACK_INSTANCE instance, void* context);
+    static bool StartWorkers(const std::shared_ptr<Shared>& shared, unsigned limit);
+    static void Abandon(Shared& shared, Request& request);
     std::shared_ptr<Request> Start(const std::wstring& folder, bool first);
 
     RestrictedWait& wait_;
     std::shared_ptr<Shared> shared_;
+    // Read ahead and not yet asked for; a List call takes its request out of here.
     std::unordered_map<std::wstring, std::shared_ptr<Request>> requests_;
 };
 

@@ -124,6 +124,7 @@ void FolderChoiceDialog::Hide() {
     // The owner first: hiding the active window hands activation to its owner only when
     // the owner can take it; otherwise another program's window comes to the front.
     EnableOwner();
+    modal_ = false;
     ShowWindow(hwnd_, SW_HIDE);
 }
 
@@ -143,15 +144,20 @@ void FolderChoiceDialog::ShowModal() {
     SetForegroundWindow(hwnd_);
     if (tree_) SetFocus(tree_->TreeWindow());
 
-    // Only the dialog takes input until it is hidden or gone.
-    RunModalLoop([this] { return hwnd_; });
+    // Only the dialog takes input until OK or Abbrechen hid it or it is gone. Not until
+    // it is invisible: the system hides it, too, while its owner is minimised.
+    modal_ = true;
+    RunModalLoop([this] { return modal_ ? hwnd_ : nullptr; });
+    modal_ = false;
     EnableOwner();  // the loop also ends when the program is asked to quit
 }
 
 void FolderChoiceDialog::btnOK_Click() {
     // A folder reached with the arrow keys and confirmed at once counts as clicked, as
-    // it would once it rested.
-    if (tree_) tree_->CommitKeyboardSelection();
+    // it would once it rested. When that read was stopped (Esc) OK is not carried out and
+    // the dialog stays as it is; when the dialog was closed meanwhile, it hands nothing over.
+    if (tree_ && !tree_->CommitKeyboardSelection()) return;
+    if (hwnd_ == nullptr) return;
     tag_ = L"OK";
     Hide();
 }
@@ -166,11 +172,22 @@ void FolderChoiceDialog::Form_QueryUnload() { tag_.clear(); }
 LRESULT FolderChoiceDialog::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
         case WM_COMMAND:
-            if (HIWORD(wParam) == BN_CLICKED || lParam == 0) {
-                if (LOWORD(wParam) == IDOK)
-                    btnOK_Click();
-                else if (LOWORD(wParam) == IDCANCEL)
-                    btnAbbrechen_Click();
+            if ((HIWORD(wParam) == BN_CLICKED || lParam == 0) &&
+                (LOWORD(wParam) == IDOK || LOWORD(wParam) == IDCANCEL)) {
+                // One that comes while the tree is busy (through the loop of a message box it
+                // shows) waits until the tree is done; it is void once the dialog is gone.
+                const bool ok = LOWORD(wParam) == IDOK;
+                const auto press = [this, ok] {
+                    if (hwnd_ == nullptr) return;
+                    if (ok)
+                        btnOK_Click();
+                    else
+                        btnAbbrechen_Click();
+                };
+                if (tree_)
+                    tree_->WhenIdle(press);
+                else
+                    press();
             }
             return 0;
         case DM_GETDEFID: return MAKELRESULT(IDOK, DC_HASDEFID);
@@ -178,6 +195,7 @@ LRESULT FolderChoiceDialog::HandleMessage(UINT message, WPARAM wParam, LPARAM lP
         case WM_CLOSE:
             // Close box, system menu, Alt+F4: the dialog unloads, whatever the reason.
             Form_QueryUnload();
+            modal_ = false;
             EnableOwner();  // before the owner loses activation
             // Closed while the tree reads a folder: the tree's code is still on the stack,
             // so only the windows go now (which stops the reads); the object goes with

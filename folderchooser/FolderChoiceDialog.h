@@ -59,6 +59,7 @@ private:
     OwnedFont font_;
     std::unique_ptr<OvaroFolderTreeView> tree_;
     std::wstring tag_;
+    bool modal_ = false;  // shown modally, until OK or Abbrechen hides it or it closes
 };
 
 // The factory the main window's "Wählen..." uses in the program.

@@ -88,13 +88,19 @@ void FolderTreeLogic::SetzeSubNodes(NodeHandle actNode, const std::wstring& pfad
     if (actNode == kNoNode || tree_.HasChildren(actNode)) return;
 
     const FolderListing listing = lister_.List(pfad);
-    if (listing.failure) {
-        if (listing.failure->driveNotAvailable)
-            ShowMessage(std::wstring(kTextNoAccessBefore) + pfad + std::wstring(kTextNoAccessAfter),
-                        MessageStyle::Critical);
-        else
-            ShowMessage(std::wstring(kTextReadFailed) + listing.failure->description, MessageStyle::Critical);
-        return;
+    switch (listing.Outcome()) {
+        case ListOutcome::Stopped:
+            // Nothing is known about the folder: the node stays unread, and is read at its
+            // next occasion, without a word (the user stopped it).
+            return;
+        case ListOutcome::Failed:
+            if (listing.failure->driveNotAvailable)
+                ShowMessage(std::wstring(kTextNoAccessBefore) + pfad + std::wstring(kTextNoAccessAfter),
+                            MessageStyle::Critical);
+            else
+                ShowMessage(std::wstring(kTextReadFailed) + listing.failure->description, MessageStyle::Critical);
+            return;
+        case ListOutcome::Read: break;
     }
     if (listing.subFolders.empty()) return;
 

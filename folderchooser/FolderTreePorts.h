@@ -8,6 +8,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "MessageBoxStyles.h"
@@ -83,9 +84,29 @@ struct ListFailure {
     std::wstring description;        // the platform's text for the error
 };
 
+// What became of a listing: the folder was read (its sub-folders may be none), the read
+// failed, or it was stopped before it ended, which says nothing about the folder.
+enum class ListOutcome { Read, Failed, Stopped };
+
 struct FolderListing {
-    std::vector<std::wstring> subFolders;  // full paths, each beginning with the listed path
-    std::optional<ListFailure> failure;
+    std::vector<std::wstring> subFolders;  // read: full paths, each beginning with the listed path
+    std::optional<ListFailure> failure;    // failed: what went wrong
+    bool stopped = false;                  // stopped
+
+    ListOutcome Outcome() const {
+        if (stopped) return ListOutcome::Stopped;
+        return failure ? ListOutcome::Failed : ListOutcome::Read;
+    }
+    static FolderListing Failed(ListFailure why) {
+        FolderListing listing;
+        listing.failure = std::move(why);
+        return listing;
+    }
+    static FolderListing Stopped() {
+        FolderListing listing;
+        listing.stopped = true;
+        return listing;
+    }
 };
 
 class FolderLister {

@@ -31,6 +31,9 @@ constexpr UINT kMsgNodeClick = WM_APP + 1;
 constexpr UINT kMsgKeyboardSelection = WM_APP + 2;
 // A key that acts on the selected node: a keyboard selection still waiting counts now.
 constexpr UINT kMsgCommitSelection = WM_APP + 3;
+// Runs what was deferred while an operation ran, from the message loop, so that no
+// operation starts inside the notification of another.
+constexpr UINT kMsgRunDeferred = WM_APP + 4;
 constexpr UINT_PTR kRestTimer = 1;
 constexpr UINT kRestMilliseconds = 500;
 // TVE_EXPAND / TVE_COLLAPSE without the partial-expansion flags (TVE_ACTIONMASK).
@@ -171,7 +174,7 @@ Strip StripFor(UINT dpi) {
 
 struct OvaroFolderTreeView::Parts {
     explicit Parts(HWND control, HWND tree, const Sources& sources)
-        : nodes(tree, &wait), lister(wait), sink(control),
+        : nodes(tree, &wait), lister(wait, sources.read), sink(control),
           logic(nodes, sources.drives ? *sources.drives : drives, sources.lister ? *sources.lister : lister,
                 sources.messages ? *sources.messages : sink, folders::Win32LowerCase) {}
 
@@ -208,10 +211,7 @@ std::unique_ptr<OvaroFolderTreeView> OvaroFolderTreeView::Create(HWND parent, in
         if (v->PathChanged) v->PathChanged(pfad);
     };
     view->LoadPictures();
-    {
-        folders::WaitOperation operation(view->parts_->wait);
-        view->parts_->logic.Create();
-    }
+    view->Operate(Arrival::Deferrable, [v = view.get()] { v->parts_->logic.Create(); });
     return view;
 }
 
@@ -222,12 +222,8 @@ OvaroFolderTreeView::~OvaroFolderTreeView() {
     if (orphan_ != nullptr && IsWindow(orphan_)) DestroyWindow(orphan_);
 }
 
-bool OvaroFolderTreeView::Busy() const { return parts_ && parts_->wait.Busy(); }
-
 void OvaroFolderTreeView::SetPath(std::wstring_view newPath) {
-    if (!parts_) return;
-    folders::WaitOperation operation(parts_->wait);
-    parts_->logic.SetPath(newPath);
+    Operate(Arrival::Deferrable, [this, path = std::wstring(newPath)] { parts_->logic.SetPath(path); });
 }
 
 std::wstring OvaroFolderTreeView::Path() const { return parts_ ? parts_->logic.Path() : std::wstring(); }
@@ -237,9 +233,68 @@ std::wstring OvaroFolderTreeView::SelectedPath() const {
 }
 
 void OvaroFolderTreeView::SetzeSubNodes(HTREEITEM node, const std::wstring& pfad) {
-    if (!parts_) return;
-    folders::WaitOperation operation(parts_->wait);
-    parts_->logic.SetzeSubNodes(folders::Win32TreeNodes::Handle(node), pfad);
+    Operate(Arrival::Deferrable,
+            [this, node, pfad] { parts_->logic.SetzeSubNodes(folders::Win32TreeNodes::Handle(node), pfad); });
+}
+
+bool OvaroFolderTreeView::MustWait() const { return operating_ || (!draining_ && !deferred_.empty()); }
+
+bool OvaroFolderTreeView::Operate(Arrival arrival, const std::function<void()>& step) {
+    if (!parts_ || gone_) return false;
+    if (arrival == Arrival::UserInput ? operating_ : MustWait()) {
+        if (arrival == Arrival::Deferrable) Defer([this, step] { Operate(Arrival::Deferrable, step); });
+        return false;
+    }
+    // Ends the operation also when the step fails with an exception.
+    struct Ending {
+        OvaroFolderTreeView& view;
+        ~Ending() {
+            view.parts_->wait.End();
+            view.parts_->lister.DropOutstanding();  // read ahead and not asked for
+            view.operating_ = false;
+            if (!view.deferred_.empty()) view.PostRunDeferred();
+        }
+    };
+    operating_ = true;
+    parts_->wait.Begin();
+    const Ending ending{*this};
+    step();
+    return !parts_->wait.Stopped();
+}
+
+void OvaroFolderTreeView::Defer(std::function<void()> task) {
+    if (gone_) return;
+    deferred_.push_back(std::move(task));
+    if (!operating_) PostRunDeferred();
+}
+
+void OvaroFolderTreeView::PostRunDeferred() {
+    if (!runPosted_ && !gone_ && hwnd_ != nullptr) runPosted_ = PostMessageW(hwnd_, kMsgRunDeferred, 0, 0) != FALSE;
+}
+
+void OvaroFolderTreeView::RunDeferred() {
+    runPosted_ = false;
+    // One after the other, in the order they came; each runs to its end (its message
+    // boxes included) before the next, and what arrives meanwhile goes to the back.
+    struct Draining {
+        bool& flag;
+        explicit Draining(bool& f) : flag(f) { flag = true; }
+        ~Draining() { flag = false; }
+    };
+    while (!operating_ && !gone_ && !deferred_.empty()) {
+        auto task = std::move(deferred_.front());
+        deferred_.pop_front();
+        const Draining draining(draining_);
+        task();
+    }
+}
+
+void OvaroFolderTreeView::WhenIdle(std::function<void()> task) {
+    if (gone_) return;
+    if (MustWait())
+        Defer(std::move(task));
+    else
+        task();
 }
 
 std::wstring OvaroFolderTreeView::VollerPfad(HTREEITEM node) const {
@@ -259,11 +314,14 @@ LRESULT OvaroFolderTreeView::HandleMessage(UINT message, WPARAM wParam, LPARAM l
         case WM_GETFONT: return tree_ != nullptr ? SendMessageW(tree_, WM_GETFONT, 0, 0) : 0;
         case WM_DPICHANGED_AFTERPARENT: LoadPictures(); return 0;
         case WM_DESTROY:
+            // Nothing deferred runs any more; a command of the host that waited is void.
+            gone_ = true;
+            deferred_.clear();
             if (parts_) {
                 // Closed while a folder is read (the dialog, the program, the session): the
                 // logic that waits gets no more listings, and nothing it reads later is used.
                 parts_->wait.StopForGood();
-                if (parts_->wait.Busy() && tree_ != nullptr) {
+                if (operating_ && tree_ != nullptr) {
                     // The logic may be running inside one of the tree view's own notifications
                     // (a user's expansion), which the tree view must outlive: it leaves the dying
                     // window and goes with this object.
@@ -278,11 +336,17 @@ LRESULT OvaroFolderTreeView::HandleMessage(UINT message, WPARAM wParam, LPARAM l
             if (header != nullptr && header->hwndFrom == tree_) return OnNotify(*header);
             break;
         }
-        case kMsgNodeClick: OnNodeClickPosted(reinterpret_cast<HTREEITEM>(lParam)); return 0;
+        case kMsgNodeClick: {
+            const auto item = reinterpret_cast<HTREEITEM>(lParam);
+            Operate(Arrival::Deferrable, [this, item] { NodeClick(item); });
+            return 0;
+        }
         case kMsgKeyboardSelection: AwaitRest(reinterpret_cast<HTREEITEM>(lParam)); return 0;
-        case kMsgCommitSelection: CommitKeyboardSelection(); return 0;
+        // Right or Enter pressed in the tree.
+        case kMsgCommitSelection: Commit(Arrival::UserInput); return 0;
+        case kMsgRunDeferred: RunDeferred(); return 0;
         case WM_TIMER:
-            if (wParam == kRestTimer) CommitKeyboardSelection();
+            if (wParam == kRestTimer) Commit(Arrival::Deferrable);
             return 0;
         default: break;
     }
@@ -315,19 +379,26 @@ LRESULT OvaroFolderTreeView::OnNotify(const NMHDR& header) {
         case TVN_ITEMEXPANDINGW: {
             // Expansions from code ran the handling already (the tree view notifies only
             // for the first one anyway); this is the user opening a node.
+            // One that comes while an operation runs (a TVM_EXPAND sent by an assistive tool,
+            // say) is refused now, so that no unread children show, and done afterwards.
             const auto& nm = reinterpret_cast<const NMTREEVIEWW&>(header);
-            if ((nm.action & kExpandActionMask) == TVE_EXPAND && !parts_->nodes.ChangingFromCode()) {
-                folders::WaitOperation operation(parts_->wait);
-                logic.OnExpand(folders::Win32TreeNodes::Handle(nm.itemNew.hItem));
+            if ((nm.action & kExpandActionMask) != TVE_EXPAND || parts_->nodes.ChangingFromCode()) return FALSE;
+            const auto node = folders::Win32TreeNodes::Handle(nm.itemNew.hItem);
+            if (MustWait()) {
+                Operate(Arrival::Deferrable, [&logic, node] { logic.ExpandFromCode(node); });
+                return TRUE;
             }
+            Operate(Arrival::Deferrable, [&logic, node] { logic.OnExpand(node); });
             return FALSE;
         }
         case TVN_ITEMEXPANDEDW: {
             // After the collapse, so the report names the selection the user now sees (the
             // tree moves it up when it was inside the collapsed branch).
             const auto& nm = reinterpret_cast<const NMTREEVIEWW&>(header);
-            if ((nm.action & kExpandActionMask) == TVE_COLLAPSE && !parts_->nodes.ChangingFromCode())
-                logic.OnCollapse(folders::Win32TreeNodes::Handle(nm.itemNew.hItem));
+            if ((nm.action & kExpandActionMask) == TVE_COLLAPSE && !parts_->nodes.ChangingFromCode()) {
+                const auto node = folders::Win32TreeNodes::Handle(nm.itemNew.hItem);
+                Operate(Arrival::Deferrable, [&logic, node] { logic.OnCollapse(node); });
+            }
             return 0;
         }
         case TVN_SELCHANGEDW: {
@@ -363,17 +434,26 @@ void OvaroFolderTreeView::AwaitRest(HTREEITEM item) {
     SetTimer(hwnd_, kRestTimer, kRestMilliseconds, nullptr);  // restarts a running one
 }
 
-void OvaroFolderTreeView::CommitKeyboardSelection() {
+bool OvaroFolderTreeView::CommitKeyboardSelection() { return Commit(Arrival::UserInput); }
+
+bool OvaroFolderTreeView::Commit(Arrival arrival) {
+    if (gone_ || !parts_) return false;
     if (hwnd_ != nullptr) KillTimer(hwnd_, kRestTimer);
+    if (resting_ == nullptr) return true;
+    if (arrival == Arrival::UserInput ? operating_ : MustWait()) {
+        // The selection keeps waiting; a deferred commit takes it as it is then.
+        if (arrival == Arrival::Deferrable) Defer([this] { Commit(Arrival::Deferrable); });
+        return false;
+    }
     const HTREEITEM item = std::exchange(resting_, nullptr);
     // Only the selection the user left there counts.
-    if (item != nullptr && tree_ != nullptr && TreeView_GetSelection(tree_) == item) OnNodeClickPosted(item);
+    if (tree_ == nullptr || TreeView_GetSelection(tree_) != item) return true;
+    return Operate(arrival, [this, item] { NodeClick(item); });
 }
 
-void OvaroFolderTreeView::OnNodeClickPosted(HTREEITEM item) {
-    if (!parts_ || item == nullptr) return;
+void OvaroFolderTreeView::NodeClick(HTREEITEM item) {
+    if (item == nullptr) return;
     const auto node = folders::Win32TreeNodes::Handle(item);
-    folders::WaitOperation operation(parts_->wait);
     if (parts_->nodes.Selected() != node) parts_->nodes.Select(node);
     parts_->logic.OnNodeClick(node);
 }

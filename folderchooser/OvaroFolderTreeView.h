@@ -7,11 +7,13 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include <deque>
 #include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
 
+#include "BackgroundFolderLister.h"
 #include "FolderTreeLogic.h"
 #include "FolderTreePorts.h"
 #include "WindowBase.h"
@@ -26,6 +28,8 @@ public:
         folders::DriveSource* drives = nullptr;
         folders::FolderLister* lister = nullptr;
         folders::MessageSink* messages = nullptr;
+        // With the control's own lister: the listing of one folder on a worker thread.
+        folders::ReadFolderFn read = nullptr;
     };
 
     // Creates the control as child id of parent at rcPixels (client coordinates) and
@@ -39,10 +43,18 @@ public:
     // Window() is the control; size it, the tree follows.
     HWND TreeWindow() const { return tree_; }  // the SysTreeView32 inside
 
-    // True while the tree reads or inserts folders. Its window's thread then runs a
-    // restricted message loop; the control must not be destroyed from inside it, only
-    // its windows (which stops the reads).
-    bool Busy() const;
+    // True while one operation of the tree runs (creation, a Path walk, an expansion, a
+    // click): it may be waiting for a read in a restricted message loop, or showing a
+    // message box. The control must not be destroyed from inside it, only its windows
+    // (which stops the reads).
+    //
+    // One operation at a time: whatever would enter the tree's logic meanwhile (through
+    // the wait, or through the loop of a message box it shows) is dropped if it is the
+    // user's input and otherwise deferred, in order, until the operation has ended.
+    bool Busy() const { return operating_; }
+    // Runs task now when no operation runs, otherwise once the operations before it are
+    // over; for the commands of the control's host. Dropped once the window is gone.
+    void WhenIdle(std::function<void()> task);
 
     // Path (write): walks the tree along newPath and selects the deepest node found.
     void SetPath(std::wstring_view newPath);
@@ -55,8 +67,9 @@ public:
     // Folder path of a node (null: "\").
     std::wstring VollerPfad(HTREEITEM node) const;
     // A node selected with the keyboard counts as clicked once the selection has rested
-    // for half a second; this counts a selection that is still waiting at once.
-    void CommitKeyboardSelection();
+    // for half a second; this counts a selection that is still waiting at once. False
+    // when that click was stopped (Esc, the window closed) or could not run now.
+    bool CommitKeyboardSelection();
 
     // Raised with a folder path after a write of Path, a node click and a collapse.
     std::function<void(const std::wstring&)> PathChanged;
@@ -68,15 +81,30 @@ private:
     bool OnCreate();
     void OnSize(int width, int height);
     LRESULT OnNotify(const NMHDR& header);
-    void OnNodeClickPosted(HTREEITEM item);
     void AwaitRest(HTREEITEM item);
     void LoadPictures();
+
+    // Where something asks to enter the tree's logic from.
+    enum class Arrival { UserInput, Deferrable };
+    // Runs step as the one operation; true when it ran now and was not stopped.
+    bool Operate(Arrival arrival, const std::function<void()>& step);
+    bool MustWait() const;  // an operation runs, or deferred ones come first
+    void Defer(std::function<void()> task);
+    void PostRunDeferred();
+    void RunDeferred();
+    bool Commit(Arrival arrival);
+    void NodeClick(HTREEITEM item);
 
     struct Parts;
     std::unique_ptr<Parts> parts_;
     HWND tree_ = nullptr;
     HTREEITEM resting_ = nullptr;  // selected with the keyboard, not yet counted as a click
     HWND orphan_ = nullptr;        // the tree view, kept past its window's end while in use
+    bool operating_ = false;
+    bool gone_ = false;  // the window is gone: nothing more runs
+    std::deque<std::function<void()>> deferred_;
+    bool runPosted_ = false;  // a message to run deferred_ is on its way
+    bool draining_ = false;   // deferred_ is being run: its tasks go first
 };
 
 }  // namespace ovaro

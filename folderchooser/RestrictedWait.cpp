@@ -1,8 +1,5 @@
 #include "RestrictedWait.h"
 
-#include <algorithm>
-#include <utility>
-
 namespace ovaro::folders {
 
 namespace {
@@ -14,22 +11,33 @@ constexpr auto kBreatheEvery = 30ms;
 // The wait cursor shows only for waits a person notices.
 constexpr auto kCursorAfter = 300ms;
 
-// The non-client mouse messages, WM_NCMOUSEMOVE to WM_NCXBUTTONDBLCLK.
-constexpr UINT kNcMouseFirst = 0x00A0;
-constexpr UINT kNcMouseLast = 0x00AD;
+struct Range {
+    UINT first, last;
+};
+
+// The user's input, dropped as a disabled window would not get it: non-client mouse
+// (WM_NCMOUSEMOVE to WM_NCXBUTTONDBLCLK), keyboard, gesture, mouse, touch and pointer.
+constexpr Range kUserInput[] = {
+    {0x00A0, 0x00AD}, {WM_KEYFIRST, WM_KEYLAST}, {0x0119, 0x0119}, {WM_MOUSEFIRST, WM_MOUSELAST}, {0x0238, 0x0257}};
+
+// Let through, each for the reason the header gives. WM_QUIT is taken apart.
+constexpr Range kLetThrough[] = {{WM_PAINT, WM_PAINT}, {WM_CLOSE, WM_CLOSE}, {0xC000, 0xFFFF}};
+
+bool IsCloseGesture(const MSG& msg) {
+    return (msg.message == WM_NCLBUTTONDOWN && msg.wParam == HTCLOSE) ||
+           (msg.message == WM_SYSKEYDOWN && msg.wParam == VK_F4);
+}
 
 }  // namespace
 
 void RestrictedWait::Begin() {
-    if (depth_++ == 0) {
-        begun_ = lastPump_ = Clock::now();
-        stopped_ = false;
-    }
+    active_ = true;
+    begun_ = lastPump_ = Clock::now();
+    stopped_ = false;
 }
 
 void RestrictedWait::End() {
-    if (depth_ == 0 || --depth_ > 0) return;
-    if (dropReads) dropReads();
+    active_ = false;
     stopped_ = false;
     if (cursorShown_) {
         SetCursor(previousCursor_ != nullptr ? previousCursor_ : LoadCursorW(nullptr, IDC_ARROW));
@@ -37,18 +45,8 @@ void RestrictedWait::End() {
     }
 }
 
-void RestrictedWait::Stop() {
-    stopped_ = true;
-    if (dropReads) dropReads();
-}
-
-void RestrictedWait::StopForGood() {
-    gone_ = true;
-    Stop();
-}
-
 void RestrictedWait::CursorIfDue(bool again) {
-    if (depth_ == 0) return;
+    if (!active_) return;
     if (!cursorShown_ && Clock::now() - begun_ >= kCursorAfter) {
         previousCursor_ = SetCursor(LoadCursorW(nullptr, IDC_WAIT));
         cursorShown_ = true;
@@ -58,67 +56,79 @@ void RestrictedWait::CursorIfDue(bool again) {
     }
 }
 
+// The platform hands out WM_QUIT whatever range is asked for: it ends the operation and is
+// posted again for the loop that ends the program; nothing more is read meanwhile.
+bool RestrictedWait::Take(MSG& msg, UINT first, UINT last, UINT flags) {
+    if (!PeekMessageW(&msg, nullptr, first, last, flags)) return false;
+    if (msg.message != WM_QUIT) return true;
+    stopped_ = true;
+    if ((flags & PM_REMOVE) != 0) {
+        PostQuitMessage(static_cast<int>(msg.wParam));
+        quit_ = true;  // taken again, it would come back at once
+    }
+    return false;
+}
+
+void RestrictedWait::DropInput() {
+    MSG msg;
+    for (const auto& [first, last] : kUserInput) {
+        while (!quit_ && Take(msg, first, last, PM_REMOVE)) {
+            if (msg.message == WM_KEYDOWN && msg.wParam == VK_ESCAPE) stopped_ = true;
+            // Closing is never refused, also while a read hangs: the window decides.
+            if (IsCloseGesture(msg) && msg.hwnd != nullptr)
+                PostMessageW(GetAncestor(msg.hwnd, GA_ROOT), WM_CLOSE, 0, 0);
+            CursorIfDue(msg.message >= WM_MOUSEFIRST || msg.message <= 0x00AD);
+        }
+    }
+}
+
 void RestrictedWait::Pump() {
     lastPump_ = Clock::now();
-    // One question to the system instead of eight when nothing waits in the queue, which
+    // One question to the system instead of several when nothing waits in the queue, which
     // is the rule between the quick listings of a big expansion (under Wine each look into
     // the queue is a round trip to its server).
     if (HIWORD(GetQueueStatus(QS_ALLINPUT)) == 0) {
         CursorIfDue(false);
         return;
     }
+    DropInput();
     MSG msg;
-    // The user's input is dropped, as a disabled window would not get it; Esc stops.
-    const std::pair<UINT, UINT> input[] = {
-        {WM_KEYFIRST, WM_KEYLAST}, {WM_MOUSEFIRST, WM_MOUSELAST}, {kNcMouseFirst, kNcMouseLast}};
-    for (const auto& [first, last] : input) {
-        while (PeekMessageW(&msg, nullptr, first, last, PM_REMOVE)) {
-            if (msg.message == WM_KEYDOWN && msg.wParam == VK_ESCAPE && !Stopped()) Stop();
-            CursorIfDue(msg.message >= WM_MOUSEFIRST || msg.message <= kNcMouseLast);
-        }
-    }
-    // Everything else runs, apart from commands and the program's own messages (a node
-    // click posted by the tree, say): they wait until the operation is done, so the tree
-    // is not changed under the logic's feet. A close request and the end of the session
-    // do run; the tree's owner takes care not to free what is in use.
-    const std::pair<UINT, UINT> run[] = {{0, kNcMouseFirst - 1},
-                                         {kNcMouseLast + 1, WM_KEYFIRST - 1},
-                                         {WM_KEYLAST + 1, WM_COMMAND - 1},
-                                         {WM_COMMAND + 1, WM_MOUSEFIRST - 1},
-                                         {WM_MOUSELAST + 1, WM_USER - 1},
-                                         // Registered messages come from outside (a second start
-                                         // asking to be brought forward, say).
-                                         {0xC000, 0xFFFF}};
-    // Bounded, so that a window that never validates cannot keep the loop here.
-    for (int round = 0; round < 64; ++round) {
+    // Bounded, so that a window that never validates cannot keep the loop here. After a
+    // WM_QUIT nothing more runs.
+    for (int round = 0; round < 64 && !quit_; ++round) {
         bool any = false;
-        for (const auto& [first, last] : run) {
-            if (!PeekMessageW(&msg, nullptr, first, last, PM_REMOVE)) continue;
+        for (const auto& [first, last] : kLetThrough) {
+            if (quit_ || !Take(msg, first, last, PM_REMOVE)) continue;
             any = true;
-            if (msg.message == WM_QUIT) {
-                // For the loop that ends the program; nothing more is read meanwhile.
-                Stop();
-                PostQuitMessage(static_cast<int>(msg.wParam));
-                return;
-            }
+            DispatchMessageW(&msg);
+        }
+        // Of the system commands only closing; the first one in the queue decides, so
+        // that the others keep their order.
+        if (!quit_ && Take(msg, WM_SYSCOMMAND, WM_SYSCOMMAND, PM_NOREMOVE) && (msg.wParam & 0xFFF0) == SC_CLOSE &&
+            Take(msg, WM_SYSCOMMAND, WM_SYSCOMMAND, PM_REMOVE)) {
+            any = true;
             DispatchMessageW(&msg);
         }
         if (!any) break;
     }
+    quit_ = false;
     CursorIfDue(false);
 }
 
-void RestrictedWait::WaitFor(HANDLE wake, const std::function<bool()>& ready) {
-    while (!Stopped() && !ready()) {
+bool RestrictedWait::WaitFor(HANDLE wake, const std::function<bool()>& ready) {
+    while (!Stopped()) {
+        if (ready()) return true;
         Pump();
-        if (Stopped() || ready()) break;
+        if (Stopped()) break;
+        if (ready()) return true;
         // Wakes for a finished read, for any new message, and in time for the wait cursor.
         MsgWaitForMultipleObjectsEx(wake != nullptr ? 1 : 0, &wake, 50, QS_ALLINPUT, 0);
     }
+    return false;
 }
 
 void RestrictedWait::Breathe() {
-    if (depth_ > 0 && Clock::now() - lastPump_ >= kBreatheEvery) Pump();
+    if (active_ && Clock::now() - lastPump_ >= kBreatheEvery) Pump();
 }
 
 }  // namespace ovaro::folders

@@ -1,10 +1,20 @@
 #pragma once
-// The folder tree's wait on the window's thread. While the tree's logic waits for a
-// folder listing (or inserts a long one), the thread keeps answering: paints, sent
-// messages and the system's messages run, as under a message box; the user's mouse and
-// keyboard input to the program's windows is dropped, except Esc, which stops the reads
-// still outstanding. The program's own commands and posted messages wait in the queue
-// until the tree is done, so the tree's logic is never entered a second time by them.
+// The folder tree's wait on the window's thread. While one operation of the tree waits
+// for a folder listing (or inserts a long one), the thread keeps answering, but only
+// what this written list lets through runs; everything else stays in the queue until
+// the operation is over, apart from the user's input, which is dropped:
+//   - sent messages (the system delivers them inside any look into the queue);
+//   - paint;
+//   - WM_QUIT: the operation stops, and the quit is posted again for the loop outside;
+//   - a close request (WM_CLOSE, or WM_SYSCOMMAND with SC_CLOSE), so that a window whose
+//     read hangs can still be closed; a click on a close box or Alt+F4 is turned into one;
+//   - registered messages (0xC000 to 0xFFFF): they come from outside the program's own
+//     code, such as a second start asking the running copy to come forward.
+// Dropped: keyboard, mouse (client and frame), touch, pointer and gesture input; Esc
+// stops the operation. Held: timers, commands, system commands other than closing, IME
+// messages, the program's own posted messages, and everything not named above.
+//
+// The wait knows nothing of reads; whoever waits asks it whether the operation was stopped.
 
 #include <windows.h>
 
@@ -19,53 +29,38 @@ public:
     RestrictedWait(const RestrictedWait&) = delete;
     RestrictedWait& operator=(const RestrictedWait&) = delete;
 
-    // Brackets one operation of the tree (creation, a Path walk, an expansion, a click);
-    // nestable. The end of the outermost one lifts a stop, drops what was read ahead and
-    // not used, and takes the wait cursor away.
+    // Brackets one operation of the tree: its start lifts an earlier stop, its end takes
+    // the wait cursor away. Operations do not nest; the tree lets one run at a time.
     void Begin();
     void End();
-    bool Busy() const { return depth_ > 0; }
 
-    // True once the reads of this operation were stopped (Esc, the end of the program),
-    // or for good once the tree's window is gone.
+    // True once this operation was stopped (Esc, WM_QUIT), and for good once the tree's
+    // window is gone.
     bool Stopped() const { return stopped_ || gone_; }
-    void Stop();
-    void StopForGood();
+    void StopForGood() { gone_ = true; }
 
-    // Runs the restricted loop until ready() holds or the operation is stopped. wake is
-    // signalled by whoever makes ready() true.
-    void WaitFor(HANDLE wake, const std::function<bool()>& ready);
+    // Runs the restricted loop until ready() holds (true) or the operation is stopped
+    // (false). wake is signalled by whoever makes ready() true.
+    bool WaitFor(HANDLE wake, const std::function<bool()>& ready);
     // Runs the restricted loop once if the thread has not done so for a while: for work
     // that is long but not a wait, such as inserting 100,000 nodes.
     void Breathe();
 
-    // Called when the reads are stopped and at the end of every outermost operation.
-    std::function<void()> dropReads;
-
 private:
     using Clock = std::chrono::steady_clock;
     void Pump();
+    bool Take(MSG& msg, UINT first, UINT last, UINT flags);
+    void DropInput();
     void CursorIfDue(bool again);
 
-    int depth_ = 0;
+    bool active_ = false;
     bool stopped_ = false;
     bool gone_ = false;
+    bool quit_ = false;  // this pump met WM_QUIT and posted it again
     Clock::time_point begun_{};
     Clock::time_point lastPump_{};
     bool cursorShown_ = false;
     HCURSOR previousCursor_ = nullptr;
-};
-
-// Brackets one operation of the tree on a wait.
-class WaitOperation {
-public:
-    explicit WaitOperation(RestrictedWait& wait) : wait_(wait) { wait_.Begin(); }
-    ~WaitOperation() { wait_.End(); }
-    WaitOperation(const WaitOperation&) = delete;
-    WaitOperation& operator=(const WaitOperation&) = delete;
-
-private:
-    RestrictedWait& wait_;
 };
 
 }  // namespace ovaro::folders

@@ -14,7 +14,7 @@ int RunMessageLoop(HWND window) {
 
 void RunModalLoop(const std::function<HWND()>& modal) {
     MSG msg;
-    for (HWND window = modal(); window != nullptr && IsWindowVisible(window); window = modal()) {
+    for (HWND window = modal(); window != nullptr && IsWindow(window); window = modal()) {
         const BOOL got = GetMessageW(&msg, nullptr, 0, 0);
         if (got <= 0) {
             if (got == 0) PostQuitMessage(static_cast<int>(msg.wParam));  // for the outer loop

@@ -12,8 +12,10 @@ namespace ovaro {
 int RunMessageLoop(HWND window);
 
 // Serves messages, with the platform's dialog keys for the window `modal` names, as long
-// as that window exists and is visible. `modal` is asked anew for every message, since the
-// window may go while a message is handled. A WM_QUIT met on the way ends this loop and
+// as it names one that exists. `modal` is asked anew for every message, since the window
+// may go while a message is handled; it says by the program's own state when the modal
+// time is over, not by visibility, since the system hides an owned window while its
+// owner is minimised. A WM_QUIT met on the way ends this loop and
 // is posted again for the outer one.
 void RunModalLoop(const std::function<HWND()>& modal);
 

@@ -29,8 +29,21 @@ std::wstring RulesPath() {
     return path;
 }
 
+// The drive's paths whose listings hang now (and hung since the last Rules), one a line.
+std::wstring Hanging() {
+    HANDLE file = CreateFileW((RulesPath() + L".hanging").c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                              nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return L"";
+    char buffer[4096] = {};
+    DWORD read = 0;
+    ReadFile(file, buffer, sizeof buffer - 1, &read, nullptr);
+    CloseHandle(file);
+    return std::wstring(buffer, buffer + read);
+}
+
 // Sets how the drive's listings behave from now on: "SECONDS|hang|fail PATH" lines.
 void Rules(const std::string& text) {
+    DeleteFileW((RulesPath() + L".hanging").c_str());
     HANDLE file = CreateFileW(RulesPath().c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
                               FILE_ATTRIBUTE_NORMAL, nullptr);
     ASSERT_NE(file, INVALID_HANDLE_VALUE);
@@ -118,6 +131,25 @@ protected:
         tree->ClickButton(l);
         return l;
     }
+    // Row 0 holds l:\Ruhig; in its dialog, Down onto Kind and Enter: OK must first read
+    // Kind, whose listing hangs until the rules change. True once OK waits for it.
+    bool OkWaitsForKind() {
+        if (Text(Box(0)) != L"l:\\Ruhig") {
+            Click(Box(0));
+            TypeText(L"l:\\Ruhig");
+        }
+        if (!Eventually([&] { return Text(Box(0)) == L"l:\\Ruhig"; })) return false;
+        HTREEITEM l = OpenDialogAtL();
+        if (l == nullptr || tree->Selected() != tree->Child(l, L"Ruhig")) return false;
+        kind = tree->Child(tree->Child(l, L"Ruhig"), L"Kind");
+        Rules("hang /Ruhig/Kind\n");
+        PressKey(VK_DOWN);
+        PressKey(VK_RETURN);
+        return Eventually([&] { return Hanging().find(L"/Ruhig/Kind") != std::wstring::npos; }, 15s) &&
+               tree->Selected() == kind;
+    }
+    HTREEITEM kind = nullptr;
+
     std::vector<std::wstring> Names(HTREEITEM item) const {
         std::vector<std::wstring> names;
         for (HTREEITEM c : tree->Children(item)) names.push_back(tree->ItemText(c));
@@ -246,6 +278,69 @@ TEST_F(SlowDrive, AListingThatNeverReturnsKeepsNeitherTheDialogNorTheProgramFrom
     EXPECT_EQ(program->FindWindowNow(kBoxTitle), nullptr);
     EXPECT_EQ(Stored(1), L"<missing>");
     EXPECT_EQ(Stored(2), L"<missing>");
+}
+
+TEST_F(SlowDrive, ADialogClosedWhileOkWaitsForAReadHandsNothingOver) {
+    ASSERT_TRUE(OkWaitsForKind());
+    PostMessageW(dialog, WM_CLOSE, 0, 0);
+    EXPECT_TRUE(program->WaitUntilGone(dialog, 60s));
+    Rules("");  // the read ends now, and goes nowhere
+    ASSERT_TRUE(Eventually([&] { return IsWindowEnabled(Main()) && Answers(Main(), 1500); }, 60s));
+    EXPECT_TRUE(Answers(Main(), 1500));
+    EXPECT_EQ(Text(Box(0)), L"l:\\Ruhig");
+    EXPECT_EQ(program->FindWindowNow(kDialogCaption), nullptr);
+
+    // The same with Alt+F4, which the wait takes as the close request it is.
+    ASSERT_TRUE(OkWaitsForKind());
+    PressKey(VK_F4, {VK_MENU});
+    EXPECT_TRUE(program->WaitUntilGone(dialog, 60s));
+    Rules("");
+    ASSERT_TRUE(Eventually([&] { return IsWindowEnabled(Main()) && Answers(Main(), 1500); }, 60s));
+    EXPECT_TRUE(Answers(Main(), 1500));
+    EXPECT_EQ(Text(Box(0)), L"l:\\Ruhig");
+}
+
+TEST_F(SlowDrive, EscWhileOkWaitsStopsTheReadAndOkIsNotCarriedOut) {
+    ASSERT_TRUE(OkWaitsForKind());
+    PressKey(VK_ESCAPE);
+    Rules("");
+    // The dialog still takes keys, with its selection: Up moves it (pressed until the
+    // wait, which drops keys, is over).
+    ASSERT_TRUE(Eventually(
+        [&] {
+            PressKey(VK_UP);
+            return Eventually([&] { return tree->Selected() != kind; }, 1s);
+        },
+        30s));
+    EXPECT_TRUE(IsWindowVisible(dialog));
+    EXPECT_FALSE(IsWindowEnabled(Main()));
+    EXPECT_EQ(Text(Box(0)), L"l:\\Ruhig");
+    // OK again: now it is carried out.
+    const std::wstring chosen = L"l:\\" + tree->ItemText(tree->Selected()) + L"\\";
+    PressKey(VK_RETURN);
+    EXPECT_TRUE(program->WaitUntilGone(dialog, 30s));
+    EXPECT_TRUE(Eventually([&] { return Text(Box(0)) == chosen; })) << Text(Box(0));
+}
+
+TEST_F(SlowDrive, TheDialogHiddenFromOutsideStaysModalAndOkStillHandsOver) {
+    // As the system does to owned windows while their owner is minimised.
+    Click(Box(0));
+    TypeText(L"l:\\Ruhig");
+    ASSERT_TRUE(Eventually([&] { return Text(Box(0)) == L"l:\\Ruhig"; }));
+    ASSERT_NE(OpenDialogAtL(), nullptr);
+    ShowWindow(dialog, SW_HIDE);
+    ASSERT_TRUE(Eventually([&] { return !IsWindowVisible(dialog); }));
+    EXPECT_TRUE(Answers(Main(), 1500));
+    EXPECT_TRUE(Answers(Main(), 1500));
+    EXPECT_TRUE(IsWindow(dialog));
+    EXPECT_FALSE(IsWindowEnabled(Main()));
+    EXPECT_EQ(Text(Box(0)), L"l:\\Ruhig");
+
+    ShowWindow(dialog, SW_SHOW);
+    Activate(dialog);
+    PressKey(VK_RETURN);
+    EXPECT_TRUE(program->WaitUntilGone(dialog, 30s));
+    EXPECT_TRUE(Eventually([&] { return Text(Box(0)) == L"l:\\Ruhig\\"; })) << Text(Box(0));
 }
 
 }  // namespace

@@ -7,7 +7,8 @@ once: Wine opens files in its server process, which must never be the one that w
 
 RULES is read anew for every listing (names come sorted), so a test changes the drive's
 behaviour by rewriting it. One rule a line, "WHAT PATH": WHAT is a number of seconds,
-"hang" (the listing does not return while the rule stands) or "fail" (opening the folder for listing is denied at
+"hang" (the listing does not return while the rule stands; its path is added to
+RULES.hanging meanwhile) or "fail" (opening the folder for listing is denied at
 once: Wine takes a failed read itself as an empty folder); PATH is relative
 to the drive root with "/" separators ("/" is the root, "*" every folder). The first rule
 that matches wins; no rule, no wait. Lines starting with "#" are ignored.
@@ -61,6 +62,9 @@ class SlowFs(fusepy.Operations):
     def readdir(self, path, fh):
         what = rules_for(self.rules, path)
         if what == "hang":
+            # Told in RULES.hanging, one path a line, so that a test knows the listing waits.
+            with open(self.rules + ".hanging", "a", encoding="utf-8") as f:
+                f.write(path + "\n")
             # Until the rule goes: a test lets go of its hung listings at its end, so that
             # no process stays stuck in the kernel after the test (killing the daemon
             # does the same).

@@ -426,5 +426,58 @@ TEST(FolderChoiceDialogAlone, FollowsADpiChangeToTheSystemsRectangleWithItsOwnPl
     }
 }
 
+// A message the tree shows runs a loop of its own: a command that comes through it waits
+// until the tree's operation is over, and is void once the dialog is gone meanwhile.
+TEST(FolderChoiceDialogAlone, ACommandThatATreeMessageBoxLoopRunsWaitsForTheTree) {
+    class PressingSink final : public folders::MessageSink {
+    public:
+        void Show(std::wstring_view, folders::MessageStyle) override {
+            if (dialog == nullptr || dialog->Window() == nullptr) return;
+            const HWND window = dialog->Window();
+            PostMessageW(window, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+            if (close) PostMessageW(window, WM_CLOSE, 0, 0);
+            testing::PumpPosted();
+            tagInside = dialog->Tag();
+            shownInside = IsWindowVisible(window) != FALSE;
+        }
+        FolderChoiceDialog* dialog = nullptr;
+        bool close = false;
+        std::wstring tagInside = L"<none>";
+        bool shownInside = false;
+    } sink;
+    OvaroFolderTreeView::Sources sources;
+    sources.messages = &sink;
+    auto dialog = FolderChoiceDialog::Load(GetModuleHandleW(nullptr), sources);
+    ASSERT_NE(dialog, nullptr);
+    sink.dialog = dialog.get();
+    const HWND tree =
+        FindWindowExW(GetDlgItem(dialog->Window(), FolderChoiceDialog::kTreeId), nullptr, WC_TREEVIEWW, nullptr);
+    HTREEITEM n = TreeView_GetChild(tree, TreeView_GetRoot(tree));
+    while (n != nullptr && TreeItemText(tree, n) != L"n:") n = TreeView_GetNextSibling(tree, n);
+    ASSERT_NE(n, nullptr);
+    ASSERT_NE(TreeView_GetPrevSibling(tree, n), nullptr);
+    // Down onto the unreachable network drive n:, then Right reads it at once: it tells so.
+    const auto readN = [&] {
+        TreeView_SelectItem(tree, TreeView_GetPrevSibling(tree, n));
+        SendMessageW(tree, WM_KEYDOWN, VK_DOWN, 0);
+        SendMessageW(tree, WM_KEYDOWN, VK_RIGHT, 0);
+    };
+    ShowWindow(dialog->Window(), SW_SHOW);
+    readN();
+    EXPECT_EQ(sink.tagInside, L"");
+    EXPECT_TRUE(sink.shownInside);
+    EXPECT_EQ(dialog->Tag(), L"");
+    ASSERT_TRUE(testing::PumpUntil([&] { return dialog->Tag() == L"OK"; }));
+    EXPECT_FALSE(IsWindowVisible(dialog->Window()));
+
+    // OK, then the dialog closed, both while the box shows: the OK is void.
+    ShowWindow(dialog->Window(), SW_SHOW);
+    sink.close = true;
+    readN();
+    EXPECT_FALSE(dialog->Loaded());
+    testing::PumpPosted();
+    EXPECT_EQ(dialog->Tag(), L"");
+}
+
 }  // namespace
 }  // namespace ovaro

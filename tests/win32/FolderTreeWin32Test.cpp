@@ -263,8 +263,12 @@ TEST_F(FolderTreeViewTest, ArrowsPastACdRomReadNothingRestingReadsOnceRightReads
     TreeView_SelectItem(tree_, before);  // from code: no click
     messages_.shown.clear();
 
-    // Down, Down: past r: to z:, which alone counts, once it rests.
+    // Down, Down: past r: to z:, which alone counts, once it rests. A moment on r:, well
+    // short of half a second, does not count.
     SendMessageW(tree_, WM_KEYDOWN, VK_DOWN, 0);
+    PumpUntil([] { return false; }, std::chrono::milliseconds(150));
+    EXPECT_TRUE(events_.empty());
+    EXPECT_TRUE(messages_.shown.empty());
     SendMessageW(tree_, WM_KEYDOWN, VK_DOWN, 0);
     ASSERT_EQ(TreeView_GetSelection(tree_), after);
     ASSERT_TRUE(PumpUntil([&] { return !events_.empty(); }));

@@ -1,0 +1,624 @@
+// The doors of the folder tree's wait, knocked on one by one: the restricted wait alone,
+// the background lister with listings that wait until the test lets them go, and the
+// control, whose logic takes one operation at a time whatever arrives through the wait
+// or through the loop of a message box it shows.
+#include <windows.h>
+#include <commctrl.h>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <functional>
+#include <map>
+#include <mutex>
+#include <new>
+#include <set>
+#include <stdexcept>
+#include <thread>
+
+#include "BackgroundFolderLister.h"
+#include "MemoryFolderTree.h"
+#include "OvaroFolderTreeView.h"
+#include "RestrictedWait.h"
+#include "TestSupport.h"
+
+namespace ovaro::folders::testing {
+namespace {
+
+using namespace std::chrono_literals;
+using Clock = std::chrono::steady_clock;
+using ovaro::testing::PumpPosted;
+using ovaro::testing::PumpUntil;
+
+// The platform's own text for an error number.
+std::wstring PlatformText(DWORD code) {
+    wchar_t* buffer = nullptr;
+    FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
+                   code, 0, reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
+    std::wstring text = buffer != nullptr ? buffer : L"";
+    if (buffer != nullptr) LocalFree(buffer);
+    while (!text.empty() && (text.back() == L'\r' || text.back() == L'\n' || text.back() == L' ')) text.pop_back();
+    return text;
+}
+
+// A window that notes the messages it gets. Sent kProbe, it notes whether the wait
+// cursor shows on its thread; sent kCall, it runs onCall there.
+constexpr UINT kProbe = WM_APP + 77;
+constexpr UINT kCall = WM_APP + 78;
+class RecordingWindow {
+public:
+    RecordingWindow() {
+        static const ATOM atom = [] {
+            WNDCLASSW wc{};
+            wc.lpfnWndProc = &Proc;
+            wc.hInstance = GetModuleHandleW(nullptr);
+            wc.lpszClassName = L"OvaroTestRecordingWindow";
+            wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+            return RegisterClassW(&wc);
+        }();
+        (void)atom;
+        hwnd = CreateWindowExW(0, L"OvaroTestRecordingWindow", L"Aufzeichnung", WS_OVERLAPPEDWINDOW, 40, 40, 500, 600,
+                               nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
+        SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+    }
+    ~RecordingWindow() { DestroyWindow(hwnd); }
+    RecordingWindow(const RecordingWindow&) = delete;
+    RecordingWindow& operator=(const RecordingWindow&) = delete;
+
+    bool Saw(UINT message) const { return std::find(seen.begin(), seen.end(), message) != seen.end(); }
+
+    HWND hwnd = nullptr;
+    std::vector<UINT> seen;
+    std::atomic<bool> waitCursorSeen{false};
+    std::function<void()> onCall;
+
+private:
+    static LRESULT CALLBACK Proc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+        auto* self = reinterpret_cast<RecordingWindow*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+        if (self == nullptr) return DefWindowProcW(hwnd, message, wParam, lParam);
+        switch (message) {
+            case WM_PAINT: {
+                self->seen.push_back(message);
+                PAINTSTRUCT ps;
+                BeginPaint(hwnd, &ps);
+                EndPaint(hwnd, &ps);
+                return 0;
+            }
+            case kCall:
+                if (self->onCall) self->onCall();
+                return 0;
+            case kProbe: {
+                CURSORINFO info{};
+                info.cbSize = sizeof info;
+                if (GetCursorInfo(&info) && info.hCursor == LoadCursorW(nullptr, IDC_WAIT)) self->waitCursorSeen = true;
+                return 0;
+            }
+            case WM_TIMER:
+            case WM_COMMAND:
+            case WM_CLOSE:
+            case WM_SYSCOMMAND:
+            case WM_KEYDOWN:
+            case WM_LBUTTONDOWN:
+            case WM_APP + 5: self->seen.push_back(message); return 0;
+            default:
+                if (message >= 0xC000) {
+                    self->seen.push_back(message);
+                    return 0;
+                }
+                return DefWindowProcW(hwnd, message, wParam, lParam);
+        }
+    }
+};
+
+// Presses Esc in `window` after `limit` unless it is over before: a wait that would
+// never end fails its test instead of hanging it.
+class EscAfter {
+public:
+    EscAfter(HWND window, std::chrono::milliseconds limit)
+        : thread_([this, window, limit] {
+              std::unique_lock lock(mutex_);
+              if (!over_.wait_for(lock, limit, [this] { return done_; }))
+                  PostMessageW(window, WM_KEYDOWN, VK_ESCAPE, 0);
+          }) {}
+    ~EscAfter() {
+        {
+            std::lock_guard lock(mutex_);
+            done_ = true;
+        }
+        over_.notify_all();
+        thread_.join();
+    }
+
+private:
+    std::mutex mutex_;
+    std::condition_variable over_;
+    bool done_ = false;
+    std::thread thread_;
+};
+
+// Folder listings from a MemoryMachine on the workers; a held folder's listing waits
+// until the test lets it go. Each listing of a folder carries the number of its reading
+// (a child "Lesung1", "Lesung2", ...) unless the machine holds the folder.
+class HeldReads {
+public:
+    explicit HeldReads(MemoryMachine* machine = nullptr) : machine_(machine) {}
+    // Lets every held read go and waits until none is inside Fn any more: the workers
+    // outlive the lister, not this.
+    ~HeldReads() {
+        std::unique_lock lock(mutex_);
+        held_.clear();
+        changed_.notify_all();
+        changed_.wait(lock, [&] { return inside_ == 0; });
+    }
+
+    void Hold(const std::wstring& folder) {
+        std::lock_guard lock(mutex_);
+        held_.insert(folder);
+    }
+    void Release(const std::wstring& folder) {
+        {
+            std::lock_guard lock(mutex_);
+            held_.erase(folder);
+        }
+        changed_.notify_all();
+    }
+    void ReleaseAll() {
+        {
+            std::lock_guard lock(mutex_);
+            held_.clear();
+        }
+        changed_.notify_all();
+    }
+    void Throw(const std::wstring& folder, std::function<void()> thrower) {
+        std::lock_guard lock(mutex_);
+        throwers_[folder] = std::move(thrower);
+    }
+    // Until `count` reads of folder have begun (or ended, with `ended`).
+    bool Await(const std::wstring& folder, int count = 1, bool ended = false) {
+        std::unique_lock lock(mutex_);
+        return changed_.wait_for(lock, 15s, [&] { return (ended ? ended_ : begun_)[folder] >= count; });
+    }
+    std::vector<std::wstring> Ended() {
+        std::lock_guard lock(mutex_);
+        return order_;
+    }
+
+    ReadFolderFn Fn() {
+        return [this](const std::wstring& folder) {
+            struct Inside {
+                HeldReads& reads;
+                ~Inside() {
+                    std::lock_guard lock(reads.mutex_);
+                    --reads.inside_;
+                    reads.changed_.notify_all();
+                }
+            };
+            {
+                std::lock_guard lock(mutex_);
+                ++inside_;
+            }
+            const Inside inside{*this};
+            int reading = 0;
+            std::function<void()> thrower;
+            {
+                std::unique_lock lock(mutex_);
+                reading = ++begun_[folder];
+                changed_.notify_all();
+                changed_.wait(lock, [&] { return held_.count(folder) == 0; });
+                if (const auto it = throwers_.find(folder); it != throwers_.end()) thrower = it->second;
+            }
+            FolderListing listing;
+            if (thrower) thrower();
+            if (machine_ != nullptr) {
+                std::lock_guard lock(mutex_);
+                listing = machine_->List(folder);
+            } else {
+                listing.subFolders.push_back(folder + L"Lesung" + std::to_wstring(reading));
+            }
+            {
+                std::lock_guard lock(mutex_);
+                ++ended_[folder];
+                order_.push_back(folder);
+            }
+            changed_.notify_all();
+            return listing;
+        };
+    }
+
+private:
+    MemoryMachine* machine_;
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    std::set<std::wstring> held_;
+    std::map<std::wstring, std::function<void()>> throwers_;
+    std::map<std::wstring, int> begun_, ended_;
+    std::vector<std::wstring> order_;
+    int inside_ = 0;
+};
+
+std::vector<std::wstring> Lesung(const std::wstring& folder, int n) {
+    return {folder + L"Lesung" + std::to_wstring(n)};
+}
+
+// ---- the wait alone ----------------------------------------------------------------------
+
+TEST(RestrictedWaitDoors, LetsThroughItsListHoldsTheRestAndDropsInput) {
+    RecordingWindow window;
+    ShowWindow(window.hwnd, SW_SHOW);
+    PumpUntil([] { return false; }, 50ms);
+    window.seen.clear();
+    // The come-forward message of a second start, as the program registers it.
+    const UINT comeForward = RegisterWindowMessageW(L"ZomaOvaroOrdnerSetzen-NachVorn");
+    SetTimer(window.hwnd, 1, 10, nullptr);
+    const auto timerSet = Clock::now();
+    PostMessageW(window.hwnd, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+    PostMessageW(window.hwnd, WM_APP + 5, 0, 0);
+    PostMessageW(window.hwnd, WM_SYSCOMMAND, SC_MINIMIZE, 0);
+    PostMessageW(window.hwnd, WM_KEYDOWN, L'A', 0);
+    PostMessageW(window.hwnd, WM_LBUTTONDOWN, 0, MAKELPARAM(5, 5));
+    PostMessageW(window.hwnd, comeForward, 0, 0);
+    PostMessageW(window.hwnd, WM_CLOSE, 0, 0);
+    InvalidateRect(window.hwnd, nullptr, TRUE);
+
+    // Ready once the come-forward message has run and the timer is long due.
+    RestrictedWait wait;
+    wait.Begin();
+    const auto deadline = Clock::now() + 10s;
+    const bool ready = wait.WaitFor(nullptr, [&] {
+        return (window.Saw(comeForward) && Clock::now() - timerSet > 300ms) || Clock::now() > deadline;
+    });
+    wait.End();
+    EXPECT_TRUE(ready);
+    const std::vector<UINT> during = window.seen;
+    EXPECT_TRUE(window.Saw(comeForward));
+    EXPECT_TRUE(window.Saw(WM_PAINT));
+    EXPECT_TRUE(window.Saw(WM_CLOSE));
+    for (UINT held : {UINT{WM_TIMER}, UINT{WM_COMMAND}, UINT{WM_APP + 5}, UINT{WM_SYSCOMMAND}, UINT{WM_KEYDOWN},
+                      UINT{WM_LBUTTONDOWN}})
+        EXPECT_FALSE(window.Saw(held)) << std::hex << held;
+
+    // Afterwards the held ones run, in their order; the input is gone.
+    window.seen.clear();
+    ASSERT_TRUE(PumpUntil([&] { return window.Saw(WM_TIMER); }));
+    PumpPosted();
+    KillTimer(window.hwnd, 1);
+    const auto command = std::find(window.seen.begin(), window.seen.end(), WM_COMMAND);
+    const auto own = std::find(window.seen.begin(), window.seen.end(), WM_APP + 5);
+    ASSERT_NE(command, window.seen.end());
+    ASSERT_NE(own, window.seen.end());
+    EXPECT_LT(command, own);
+    EXPECT_TRUE(window.Saw(WM_SYSCOMMAND));
+    EXPECT_FALSE(window.Saw(WM_KEYDOWN));
+    EXPECT_FALSE(window.Saw(WM_LBUTTONDOWN));
+}
+
+TEST(RestrictedWaitDoors, QuitEndsTheWaitAndIsPostedAgainAndEscStops) {
+    RestrictedWait wait;
+    wait.Begin();
+    PostQuitMessage(7);
+    EXPECT_FALSE(wait.WaitFor(nullptr, [] { return false; }));
+    EXPECT_TRUE(wait.Stopped());
+    wait.End();
+    MSG msg{};
+    ASSERT_TRUE(PeekMessageW(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
+    EXPECT_EQ(msg.wParam, 7u);
+
+    RecordingWindow window;
+    wait.Begin();
+    EXPECT_FALSE(wait.Stopped());  // a new operation
+    PostMessageW(window.hwnd, WM_KEYDOWN, VK_ESCAPE, 0);
+    EXPECT_FALSE(wait.WaitFor(nullptr, [] { return false; }));
+    EXPECT_TRUE(wait.Stopped());
+    wait.End();
+    EXPECT_FALSE(wait.Stopped());
+    PumpPosted();
+    EXPECT_FALSE(window.Saw(WM_KEYDOWN));
+}
+
+// ---- the lister ---------------------------------------------------------------------------
+
+TEST(BackgroundListerReads, HandsOverInTheLogicsOrderWhateverOrderTheReadsEnd) {
+    RecordingWindow window;
+    const EscAfter guard(window.hwnd, 30s);
+    HeldReads reads;
+    RestrictedWait wait;
+    BackgroundFolderLister lister(wait, reads.Fn());
+    const std::wstring a = L"x:\\A\\", b = L"x:\\B\\", c = L"x:\\C\\";
+    for (const auto& f : {a, b, c}) reads.Hold(f);
+    wait.Begin();
+    lister.Prefetch({a, b, c});
+    // The reads end last to first.
+    std::thread user([&] {
+        for (const auto& f : {a, b, c}) reads.Await(f);
+        for (const auto& f : {c, b, a}) {
+            reads.Release(f);
+            reads.Await(f, 1, true);
+        }
+    });
+    const FolderListing first = lister.List(a);
+    const FolderListing second = lister.List(b);
+    const FolderListing third = lister.List(c);
+    user.join();
+    EXPECT_EQ(first.Outcome(), ListOutcome::Read);
+    EXPECT_EQ(first.subFolders, Lesung(a, 1));
+    EXPECT_EQ(second.subFolders, Lesung(b, 1));
+    EXPECT_EQ(third.subFolders, Lesung(c, 1));
+    EXPECT_EQ(reads.Ended(), (std::vector<std::wstring>{c, b, a}));
+
+    // A second List of a folder while the first still waits for it (a sent message run
+    // by the wait that reads again) gets a read of its own; the first keeps its own.
+    const std::wstring n = L"x:\\N\\";
+    reads.Hold(n);
+    FolderListing inner;
+    window.onCall = [&] { inner = lister.List(n); };
+    std::thread sender([&] {
+        reads.Await(n, 1);
+        SendMessageW(window.hwnd, kCall, 0, 0);
+    });
+    std::thread releaser([&] {
+        reads.Await(n, 2);
+        reads.Release(n);
+    });
+    const FolderListing outer = lister.List(n);
+    sender.join();
+    releaser.join();
+    wait.End();
+    EXPECT_EQ(outer.Outcome(), ListOutcome::Read);
+    EXPECT_EQ(outer.subFolders, Lesung(n, 1));
+    EXPECT_EQ(inner.Outcome(), ListOutcome::Read);
+    EXPECT_EQ(inner.subFolders, Lesung(n, 2));
+}
+
+TEST(BackgroundListerReads, EscStopsTheReadAndItsLateResultGoesNowhere) {
+    RecordingWindow window;
+    HeldReads reads;
+    RestrictedWait wait;
+    BackgroundFolderLister lister(wait, reads.Fn());
+    const std::wstring a = L"x:\\A\\", b = L"x:\\B\\";
+    reads.Hold(a);
+    wait.Begin();
+    std::thread user([&] {
+        reads.Await(a);
+        PostMessageW(window.hwnd, WM_KEYDOWN, VK_ESCAPE, 0);
+    });
+    const FolderListing stopped = lister.List(a);
+    user.join();
+    EXPECT_EQ(stopped.Outcome(), ListOutcome::Stopped);
+    EXPECT_TRUE(stopped.subFolders.empty());
+    // The rest of the operation reads nothing.
+    EXPECT_EQ(lister.List(b).Outcome(), ListOutcome::Stopped);
+    wait.End();
+    EXPECT_FALSE(window.Saw(WM_KEYDOWN));
+
+    // The first reading ends late; the next operation reads anew and gets the second.
+    reads.Release(a);
+    ASSERT_TRUE(reads.Await(a, 1, true));
+    wait.Begin();
+    const FolderListing again = lister.List(a);
+    wait.End();
+    EXPECT_EQ(again.Outcome(), ListOutcome::Read);
+    EXPECT_EQ(again.subFolders, Lesung(a, 2));
+    EXPECT_EQ(reads.Ended(), (std::vector<std::wstring>{a, a}));
+}
+
+TEST(BackgroundListerReads, AReadThatThrowsAndAWorkerThatCannotStartAreFailures) {
+    RecordingWindow window;
+    const EscAfter guard(window.hwnd, 30s);
+    HeldReads reads;
+    RestrictedWait wait;
+    BackgroundFolderLister lister(wait, reads.Fn());
+    reads.Throw(L"x:\\Riesig\\", [] { throw std::bad_alloc(); });
+    reads.Throw(L"x:\\Seltsam\\", [] { throw std::runtime_error("seltsam"); });
+    wait.Begin();
+    const FolderListing huge = lister.List(L"x:\\Riesig\\");
+    const FolderListing odd = lister.List(L"x:\\Seltsam\\");
+    const FolderListing fine = lister.List(L"x:\\Gut\\");
+    wait.End();
+    ASSERT_EQ(huge.Outcome(), ListOutcome::Failed);
+    EXPECT_FALSE(huge.failure->driveNotAvailable);
+    EXPECT_EQ(huge.failure->description, PlatformText(ERROR_NOT_ENOUGH_MEMORY));
+    ASSERT_EQ(odd.Outcome(), ListOutcome::Failed);
+    EXPECT_FALSE(odd.failure->description.empty());
+    EXPECT_EQ(fine.subFolders, Lesung(L"x:\\Gut\\", 1));  // the workers live on
+
+    int submits = 0;
+    BackgroundFolderLister starved(wait, reads.Fn(), 4, [&](PTP_SIMPLE_CALLBACK, void*) {
+        ++submits;
+        SetLastError(ERROR_NO_SYSTEM_RESOURCES);
+        return false;
+    });
+    wait.Begin();
+    starved.Prefetch({L"x:\\Eins\\", L"x:\\Zwei\\"});
+    const FolderListing none = starved.List(L"x:\\Eins\\");
+    wait.End();
+    ASSERT_EQ(none.Outcome(), ListOutcome::Failed);
+    EXPECT_EQ(none.failure->description, PlatformText(ERROR_NO_SYSTEM_RESOURCES));
+    EXPECT_GE(submits, 2);
+}
+
+TEST(BackgroundListerReads, AReadAheadThatHangsDoesNotHoldUpTheNextDemand) {
+    RecordingWindow window;
+    const EscAfter guard(window.hwnd, 30s);
+    HeldReads reads;
+    RestrictedWait wait;
+    BackgroundFolderLister lister(wait, reads.Fn(), 1);
+    const std::wstring hangs = L"x:\\Haengt\\", next = L"x:\\Weiter\\";
+    reads.Hold(hangs);
+    wait.Begin();
+    lister.Prefetch({hangs});
+    ASSERT_TRUE(reads.Await(hangs));
+    const FolderListing listing = lister.List(next);
+    wait.End();
+    EXPECT_EQ(listing.Outcome(), ListOutcome::Read);
+    EXPECT_EQ(listing.subFolders, Lesung(next, 1));
+}
+
+// ---- the control: one operation at a time -------------------------------------------------
+
+// A message box's own loop, as a test double: runs `during` when the tree shows a message.
+class LoopingMessages final : public MessageSink {
+public:
+    void Show(std::wstring_view text, MessageStyle style) override {
+        shown.push_back({std::wstring(text), style});
+        if (during) during();
+    }
+    std::function<void()> during;
+    std::vector<ShownMessage> shown;
+};
+
+class OneOperationAtATime : public ::testing::Test {
+protected:
+    void SetUp() override {
+        machine.AddDrive(L'x', kDriveFixed);
+        for (const wchar_t* f : {L"x:\\A\\A1", L"x:\\B\\B1\\B11", L"x:\\C\\C1", L"x:\\D\\D1"}) machine.AddFolder(f);
+        host = CreateWindowExW(0, L"STATIC", L"Host", WS_OVERLAPPEDWINDOW, 50, 50, 500, 600, nullptr, nullptr,
+                               GetModuleHandleW(nullptr), nullptr);
+        ASSERT_NE(host, nullptr);
+        ShowWindow(host, SW_SHOW);
+        SetForegroundWindow(host);
+        view =
+            OvaroFolderTreeView::Create(host, 100, RECT{10, 10, 410, 510}, {&machine, nullptr, &messages, reads.Fn()});
+        ASSERT_NE(view, nullptr);
+        view->PathChanged = [this](const std::wstring& p) { events.push_back(p); };
+        tree = view->TreeWindow();
+        SetFocus(tree);
+        view->SetPath(L"x:\\");
+        events.clear();
+    }
+    void TearDown() override {
+        reads.ReleaseAll();
+        view.reset();
+        if (host) DestroyWindow(host);
+    }
+    HTREEITEM Node(const std::wstring& path) const {
+        HTREEITEM item = TreeView_GetRoot(tree);
+        std::size_t start = 0;
+        while (item != nullptr && start < path.size()) {
+            const auto sep = path.find(L'\\', start);
+            const std::wstring part = path.substr(start, sep - start);
+            HTREEITEM c = TreeView_GetChild(tree, item);
+            while (c != nullptr && ovaro::testing::TreeItemText(tree, c) != part) c = TreeView_GetNextSibling(tree, c);
+            item = c;
+            start = sep == std::wstring::npos ? path.size() : sep + 1;
+        }
+        return item;
+    }
+    bool Expanded(HTREEITEM item) const {
+        return (TreeView_GetItemState(tree, item, TVIS_EXPANDED) & TVIS_EXPANDED) != 0;
+    }
+    bool Reported(const std::wstring& path) const {
+        return std::find(events.begin(), events.end(), path) != events.end();
+    }
+
+    MemoryMachine machine;
+    HeldReads reads{&machine};
+    LoopingMessages messages;
+    HWND host = nullptr;
+    HWND tree = nullptr;
+    std::unique_ptr<OvaroFolderTreeView> view;
+    std::vector<std::wstring> events;
+};
+
+TEST_F(OneOperationAtATime, DuringAWaitKeysAreDroppedAnExpansionWaitsItsTurnAndTheWaitCursorShows) {
+    const HTREEITEM a = Node(L"x:\\A"), b = Node(L"x:\\B");
+    ASSERT_NE(a, nullptr);
+    ASSERT_NE(b, nullptr);
+    ASSERT_EQ(TreeView_GetSelection(tree), Node(L"x:"));
+    reads.Hold(L"x:\\A\\A1\\");
+    RecordingWindow probe;
+    bool expandedDuring = true;
+    std::thread user([&] {
+        reads.Await(L"x:\\A\\A1\\");
+        // An assistive tool opens B, and the user presses Down: both while A is read.
+        SendMessageW(tree, TVM_EXPAND, TVE_EXPAND, reinterpret_cast<LPARAM>(b));
+        expandedDuring =
+            (SendMessageW(tree, TVM_GETITEMSTATE, reinterpret_cast<WPARAM>(b), TVIS_EXPANDED) & TVIS_EXPANDED) != 0;
+        PostMessageW(tree, WM_KEYDOWN, VK_DOWN, 0);
+        // The wait cursor shows on the tree's thread once the read is longer than 0.3 s.
+        ovaro::testing::Eventually(
+            [&] {
+                SendMessageW(probe.hwnd, kProbe, 0, 0);
+                return probe.waitCursorSeen.load();
+            },
+            10s);
+        reads.Release(L"x:\\A\\A1\\");
+    });
+    SendMessageW(tree, TVM_EXPAND, TVE_EXPAND, reinterpret_cast<LPARAM>(a));
+    user.join();
+    EXPECT_FALSE(expandedDuring);
+    EXPECT_TRUE(probe.waitCursorSeen);
+    ASSERT_TRUE(PumpUntil([&] { return Expanded(b); }));
+    PumpPosted();
+    EXPECT_TRUE(Expanded(a));
+    const auto order = reads.Ended();
+    const auto readA1 = std::find(order.begin(), order.end(), L"x:\\A\\A1\\");
+    const auto readB1 = std::find(order.begin(), order.end(), L"x:\\B\\B1\\");
+    ASSERT_NE(readA1, order.end());
+    ASSERT_NE(readB1, order.end());
+    EXPECT_LT(readA1, readB1);                            // B's turn came after A's
+    EXPECT_EQ(TreeView_GetSelection(tree), Node(L"x:"));  // the Down was dropped
+    EXPECT_TRUE(events.empty());
+}
+
+TEST_F(OneOperationAtATime, ATimerAndAClickThatAMessageBoxLoopRunsWaitUntilTheOperationEnds) {
+    // Down onto A: its click comes once the selection has rested for half a second.
+    SendMessageW(tree, WM_KEYDOWN, VK_DOWN, 0);
+    const auto down = Clock::now();
+    ASSERT_EQ(TreeView_GetSelection(tree), Node(L"x:\\A"));
+    // Then C opens, and reading its C1 fails: a message box, whose loop runs while the
+    // selection's rest ends.
+    machine.Fail(L"x:\\C\\C1\\", false, L"kaputt");
+    bool reportedInside = true;
+    messages.during = [&] {
+        PumpUntil([&] { return Clock::now() - down > 900ms; }, 5s);
+        reportedInside = !events.empty();
+    };
+    SendMessageW(tree, TVM_EXPAND, TVE_EXPAND, reinterpret_cast<LPARAM>(Node(L"x:\\C")));
+    EXPECT_FALSE(reportedInside);
+    ASSERT_EQ(messages.shown.size(), 1u);
+    EXPECT_EQ(messages.shown[0].text, L"Fehler beim Lesen des Ordners aufgetreten: kaputt");
+    ASSERT_TRUE(PumpUntil([&] { return Reported(L"x:\\A\\"); }));
+    EXPECT_EQ(events, std::vector<std::wstring>{L"x:\\A\\"});
+
+    // A click on B that the tree view posts while the box of D's expansion shows.
+    events.clear();
+    machine.Fail(L"x:\\D\\D1\\", false, L"kaputt");
+    const HTREEITEM b = Node(L"x:\\B");
+    RECT item{};
+    ASSERT_TRUE(TreeView_GetItemRect(tree, b, &item, TRUE));
+    POINT pt{(item.left + item.right) / 2, (item.top + item.bottom) / 2};
+    ClientToScreen(tree, &pt);
+    messages.during = [&] {
+        SetCursorPos(pt.x, pt.y);
+        INPUT clicks[2] = {};
+        clicks[0].type = clicks[1].type = INPUT_MOUSE;
+        clicks[0].mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
+        clicks[1].mi.dwFlags = MOUSEEVENTF_LEFTUP;
+        SendInput(2, clicks, sizeof(INPUT));
+        PumpUntil([&] { return TreeView_GetSelection(tree) == b; });
+        PumpPosted();
+        reportedInside = !events.empty();
+    };
+    SendMessageW(tree, TVM_EXPAND, TVE_EXPAND, reinterpret_cast<LPARAM>(Node(L"x:\\D")));
+    EXPECT_EQ(TreeView_GetSelection(tree), b);
+    EXPECT_FALSE(reportedInside);
+    ASSERT_TRUE(PumpUntil([&] { return Reported(L"x:\\B\\"); }));
+    EXPECT_EQ(events, std::vector<std::wstring>{L"x:\\B\\"});
+}
+
+TEST_F(OneOperationAtATime, AReadThatThrowsIsToldAsAReadFailure) {
+    reads.Throw(L"x:\\A\\A1\\", [] { throw std::bad_alloc(); });
+    SendMessageW(tree, TVM_EXPAND, TVE_EXPAND, reinterpret_cast<LPARAM>(Node(L"x:\\A")));
+    ASSERT_EQ(messages.shown.size(), 1u);
+    EXPECT_EQ(messages.shown[0].text,
+              L"Fehler beim Lesen des Ordners aufgetreten: " + PlatformText(ERROR_NOT_ENOUGH_MEMORY));
+    EXPECT_EQ(messages.shown[0].style, MessageStyle::Critical);
+    EXPECT_TRUE(Expanded(Node(L"x:\\A")));
+    EXPECT_EQ(TreeView_GetChild(tree, Node(L"x:\\A\\A1")), nullptr);
+}
+
+}  // namespace
+}  // namespace ovaro::folders::testing
