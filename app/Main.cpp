@@ -18,11 +18,19 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
     SetDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32);
 
     // Two copies would overwrite each other's saves without a word: a second start of
-    // the same user brings the running copy forward and ends.
+    // the same user brings the running copy forward and ends; it runs in the place of a copy
+    // that is gone or ending, and says so when it can do neither.
     ovaro::OneCopyPerUser copy(ovaro::kInternalName);
     if (!copy.First()) {
-        if (HWND running = copy.RunningWindow(std::chrono::seconds(10))) ovaro::AskToComeToFront(running);
-        return 0;
+        HWND running = copy.Refused() ? nullptr : copy.RunningWindow(std::chrono::seconds(10));
+        if (running != nullptr) {
+            ovaro::AskToComeToFront(running);
+            return 0;
+        }
+        if (!copy.First()) {
+            ovaro::TellAlreadyRunning();
+            return 0;
+        }
     }
 
     INITCOMMONCONTROLSEX controls{};

@@ -1,10 +1,12 @@
 #include "MainWindow.h"
 
 #include <commctrl.h>
+#include <oleacc.h>
 
 #include <algorithm>
 #include <string>
 
+#include "AccessibleText.h"
 #include "DialogUnits.h"
 #include "EditionList.h"
 #include "OneCopyPerUser.h"
@@ -123,6 +125,11 @@ void MainWindow::CreateControls() {
             reinterpret_cast<HMENU>(static_cast<INT_PTR>(MainWindowControlId(entry.kind, entry.index))), instance,
             nullptr);
         if (entry.kind == ControlKind::Text) SendMessageW(control, EM_SETLIMITTEXT, 0, 0);  // no 30,000-character cap
+        // What a screen reader reads: which edition a button is for, and the tool tip,
+        // which it would not read otherwise. Before the tool tip subclasses the control.
+        AccessibleText text{AccessibleName(entry), std::wstring(entry.toolTip)};
+        if (control != nullptr && !(text.name.empty() && text.description.empty()))
+            SetAccessibleText(control, std::move(text));
         if (!entry.toolTip.empty() && toolTip_ != nullptr) {
             TTTOOLINFOW tool{};
             tool.cbSize = sizeof tool;
@@ -134,11 +141,20 @@ void MainWindow::CreateControls() {
         }
         controls_.push_back(control);
     }
-    // Frames never take the focus, so they can sit beneath everything without
-    // touching the order in which Tab and the access keys move.
-    for (size_t i = 0; i < table.size(); ++i)
-        if (table[i].kind == ControlKind::Frame)
-            SetWindowPos(controls_[i], HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    // Each frame goes just before the first control it holds, where screen readers look
+    // for a control's group. Frames never take the focus, so Tab and the access keys move
+    // as before; ClipBeneathControls keeps them from painting over what they hold.
+    for (size_t i = 0; i < table.size(); ++i) {
+        if (table[i].kind != ControlKind::Frame) continue;
+        for (size_t first = 0; first < table.size(); ++first) {
+            if (table[first].container != static_cast<int>(i)) continue;
+            const HWND before = GetWindow(controls_[first], GW_HWNDPREV);
+            if (before != controls_[i])
+                SetWindowPos(controls_[i], before != nullptr ? before : HWND_TOP, 0, 0, 0, 0,
+                             SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+            break;
+        }
+    }
 }
 
 void MainWindow::ApplyLayout(UINT dpi) {
@@ -182,15 +198,19 @@ void MainWindow::ApplyLayout(UINT dpi) {
 }
 
 // Labels and the check box lie beneath the boxes and buttons they overlap (an edition
-// label reaches under its row's text box, the check box touches the common row): they
-// are cut to the part that shows, so they never paint over those controls.
+// label reaches under its row's text box, the check box touches the common row), and
+// each frame beneath everything it holds: they are cut to the part that shows, so they
+// never paint over those controls, whatever their place in the z-order.
 void MainWindow::ClipBeneathControls() {
     const auto table = MainWindowControls();
     auto liesBeneath = [](const ControlSpec& c) {
-        return c.kind == ControlKind::CheckBox || (c.kind == ControlKind::Label && c.index >= 0);
+        return c.kind == ControlKind::CheckBox || c.kind == ControlKind::Frame ||
+               (c.kind == ControlKind::Label && c.index >= 0);
     };
-    auto isSolid = [](const ControlSpec& c) {
-        return c.kind != ControlKind::Label && c.kind != ControlKind::Frame && c.kind != ControlKind::CheckBox;
+    auto covers = [](const ControlSpec& beneath, const ControlSpec& c) {
+        if (c.kind == ControlKind::Frame) return false;
+        if (beneath.kind == ControlKind::Frame) return true;
+        return c.kind != ControlKind::Label && c.kind != ControlKind::CheckBox;
     };
     for (size_t i = 0; i < table.size(); ++i) {
         if (!liesBeneath(table[i])) continue;
@@ -198,7 +218,7 @@ void MainWindow::ClipBeneathControls() {
         OwnedRegion region(CreateRectRgn(0, 0, own.right - own.left, own.bottom - own.top));
         if (!region) continue;
         for (size_t j = 0; j < table.size(); ++j) {
-            if (!isSolid(table[j])) continue;
+            if (!covers(table[i], table[j])) continue;
             const RECT other = PixelRect(ClientTwips(table[j]), dpi_);
             RECT overlap{};
             if (!IntersectRect(&overlap, &own, &other)) continue;
@@ -270,13 +290,20 @@ LRESULT MainWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
         case WM_COMMAND: OnCommand(LOWORD(wParam), HIWORD(wParam)); return 0;
         case WM_CLOSE:
-            OnClose(kCloseFromControlMenu);  // close box, system menu and Alt+F4
+            if (!CloseBringsOpenWindowForward()) OnClose(kCloseFromControlMenu);  // close box, system menu, Alt+F4
             return 0;
+        case WM_SYSCOMMAND:
+            // The taskbar's close reaches this window also while a dialog or box holds it disabled.
+            if ((wParam & 0xFFF0) == SC_CLOSE && CloseBringsOpenWindowForward()) return 0;
+            return DefWindowProcW(hwnd_, message, wParam, lParam);
         case WM_QUERYENDSESSION: return TRUE;
         case WM_ENDSESSION:
             if (wParam) OnClose(kCloseSessionEnd);
             return 0;
         case WM_DESTROY: PostQuitMessage(0); return 0;
+        case WM_GETOBJECT:
+            // A dialog to screen readers, with the introduction as what it is about.
+            return AnswerGetObject(hwnd_, wParam, lParam, {L"", std::wstring(kLabel1Text), ROLE_SYSTEM_DIALOG});
         case WM_ACTIVATE:
         case WM_NEXTDLGCTL: focus_.Handle(hwnd_, message, wParam, lParam); return 0;
         case DM_GETDEFID: return 0;  // the window has no default button
@@ -312,6 +339,15 @@ void MainWindow::OnCommand(int id, int code) {
         case ControlKind::CloseButton: behaviour_.btnEnde_Click(); break;
         default: break;
     }
+}
+
+// Disabled, the window is held by the folder dialog or a message box of ours. A close request
+// (the taskbar's still reaches it) then asks nothing and loses nothing: that dialog or box
+// comes to the front, as the platform does for a disabled owner.
+bool MainWindow::CloseBringsOpenWindowForward() {
+    if (IsWindowEnabled(hwnd_)) return false;
+    ComeToFront(hwnd_);
+    return true;
 }
 
 void MainWindow::OnClose(CloseReason reason) {

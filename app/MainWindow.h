@@ -75,6 +75,7 @@ private:
     std::wstring FailureText(const std::exception& failure) const override;
     void OnCommand(int id, int code);
     void OnClose(CloseReason reason);
+    bool CloseBringsOpenWindowForward();
     void CreateControls();
     void ApplyLayout(UINT dpi);
     void ClipBeneathControls();

@@ -70,8 +70,7 @@ void MainWindowBehaviour::btnOrdnerwahl_Click(int16_t index) {
 }
 
 void MainWindowBehaviour::btnFertigstellen_Click() {
-    const int answer = surface_.ShowMessage(kSaveQuestion, kMbYesNo);
-    if (answer == kAnswerNo || answer == kNoAnswer) return;
+    if (surface_.ShowMessage(kSaveQuestion, kMbYesNo) != kAnswerYes) return;
     const bool common = surface_.CheckState() != 0;
     Datenpfade pfade;
     for (int i = 0; i < kEditionCount; ++i) pfade[i] = surface_.RowText(common ? kCommonRow : static_cast<int16_t>(i));
@@ -81,10 +80,7 @@ void MainWindowBehaviour::btnFertigstellen_Click() {
 }
 
 void MainWindowBehaviour::btnEnde_Click() {
-    if (bGeaendert_) {
-        const int answer = surface_.ShowMessage(kCloseQuestion, kMbYesNo);
-        if (answer == kAnswerNo || answer == kNoAnswer) return;
-    }
+    if (bGeaendert_ && surface_.ShowMessage(kCloseQuestion, kMbYesNo) != kAnswerYes) return;
     ended_ = true;
     surface_.EndProgramAtOnce();
 }

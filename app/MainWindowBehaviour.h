@@ -28,11 +28,10 @@ enum CloseReason : int16_t {
     kCloseOwner = 5,
 };
 
-// The one answer of a message box that is ever tested.
-inline constexpr int kAnswerNo = 7;
-// What a box returns when it was torn down without an answer, as when the Windows
-// session ends under it. That is nobody's Yes: it neither saves nor ends the program.
-inline constexpr int kNoAnswer = 0;
+// Only Yes is consent. No, a box dismissed with Esc (Wine's Yes/No box answers IDCANCEL
+// then) and a box torn down without an answer (0, as when the session ends under it)
+// leave everything as it is.
+inline constexpr int kAnswerYes = 6;
 
 inline constexpr std::wstring_view kSaveQuestion =
     L"Sollen die Datenordner jetzt in der Registry gespeichert werden?\r\n"

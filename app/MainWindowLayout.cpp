@@ -77,4 +77,27 @@ TwipsRect ClientTwips(const ControlSpec& control) {
     return place;
 }
 
+std::wstring AccessibleName(const ControlSpec& control) {
+    const bool common = control.index == kCommonRow;
+    auto edition = [&] {
+        std::wstring label(kEditionen[static_cast<size_t>(control.index)].rowLabel);
+        std::erase(label, L'&');
+        return label;
+    };
+    switch (control.kind) {
+        case ControlKind::Text: return common ? L"Gemeinsamer Ordner" : L"";
+        case ControlKind::ChooseButton:
+            return common ? L"Gemeinsamen Ordner wählen" : L"Ordner für " + edition() + L" wählen";
+        case ControlKind::ResetButton:
+            return common ? L"Gemeinsamen Ordner auf Standard setzen" : L"Standardordner für " + edition();
+        case ControlKind::CheckBox: {
+            // What it switches: the group's caption, then its own without the blank and "&".
+            std::wstring own(control.caption);
+            std::erase(own, L'&');
+            return std::wstring(kTable[kFrame2].caption) + L": " + own.substr(own.find_first_not_of(L' '));
+        }
+        default: return L"";
+    }
+}
+
 }  // namespace ovaro

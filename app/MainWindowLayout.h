@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <span>
+#include <string>
 #include <string_view>
 
 namespace ovaro {
@@ -33,6 +34,11 @@ std::span<const ControlSpec> MainWindowControls();
 
 // The place of a control in twips relative to the window's client area.
 TwipsRect ClientTwips(const ControlSpec& control);
+
+// The name a screen reader reads for a control where its caption alone does not say
+// what it belongs to (sixteen buttons read "Wählen..." and "Stand."); empty where the
+// platform's name serves: the caption, or for an edition's box the label before it.
+std::wstring AccessibleName(const ControlSpec& control);
 
 inline constexpr std::wstring_view kLabel1Text =
     L"Sie können hier die Ordner festlegen, in die Lumarix Ovaro Realtime-Daten speichert "

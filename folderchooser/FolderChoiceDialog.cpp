@@ -1,5 +1,8 @@
 #include "FolderChoiceDialog.h"
 
+#include <oleacc.h>
+
+#include "AccessibleText.h"
 #include "DialogUnits.h"
 #include "MessageLoop.h"
 
@@ -188,6 +191,7 @@ LRESULT FolderChoiceDialog::HandleMessage(UINT message, WPARAM wParam, LPARAM lP
             }
             return 0;
         case DM_GETDEFID: return MAKELRESULT(IDOK, DC_HASDEFID);
+        case WM_GETOBJECT: return AnswerGetObject(hwnd_, wParam, lParam, {L"", L"", ROLE_SYSTEM_DIALOG});
         case WM_CLOSE:
             // Close box, system menu, Alt+F4: the dialog unloads, whatever the reason.
             Form_QueryUnload();

@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <utility>
 
+#include "AccessibleText.h"
 #include "BackgroundFolderLister.h"
 #include "GdiObjects.h"
 #include "RestrictedWait.h"
@@ -54,6 +55,42 @@ bool IsNavigationKey(WPARAM key) {
     }
 }
 
+// The tree view shows its focus on the selected node only, and a fresh tree has none:
+// while it has the focus with nothing selected, the root carries a focus rectangle of
+// our own, so the focus shows and Path stays "".
+bool ShowsFocusCue(HWND tree) {
+    return GetFocus() == tree && TreeView_GetSelection(tree) == nullptr &&
+           (SendMessageW(tree, WM_QUERYUISTATE, 0, 0) & UISF_HIDEFOCUS) == 0;
+}
+
+RECT FocusCueRect(HWND tree) {
+    RECT r{};
+    const HTREEITEM root = TreeView_GetRoot(tree);
+    if (root == nullptr || !TreeView_GetItemRect(tree, root, &r, TRUE)) SetRectEmpty(&r);
+    return r;
+}
+
+void InvalidateFocusCue(HWND tree) {
+    const RECT cue = FocusCueRect(tree);
+    InvalidateRect(tree, &cue, TRUE);
+}
+
+// Drawn over what the tree painted, clipped to what it painted, since the rectangle
+// inverts: parts outside it still show the rectangle from before.
+LRESULT PaintWithFocusCue(HWND tree, WNDPROC original, WPARAM wParam, LPARAM lParam) {
+    const OwnedRegion painted(CreateRectRgn(0, 0, 0, 0));
+    if (!painted || GetUpdateRgn(tree, painted.get(), FALSE) == ERROR)
+        return CallWindowProcW(original, tree, WM_PAINT, wParam, lParam);
+    const LRESULT result = CallWindowProcW(original, tree, WM_PAINT, wParam, lParam);
+    const RECT cue = FocusCueRect(tree);
+    if (!IsRectEmpty(&cue)) {
+        const WindowDC dc(tree);
+        SelectClipRgn(dc.get(), painted.get());
+        DrawFocusRect(dc.get(), &cue);
+    }
+    return result;
+}
+
 // The tree view selects its first item when it gets the focus with nothing selected.
 // A fresh tree must stay without selection (its Path is then ""), so that is undone;
 // the first navigation key then selects the root, as the user's own selection.
@@ -67,10 +104,30 @@ bool IsNavigationKey(WPARAM key) {
 LRESULT CALLBACK TreeProc(HWND tree, UINT message, WPARAM wParam, LPARAM lParam) {
     const auto original = reinterpret_cast<WNDPROC>(GetWindowLongPtrW(tree, GWLP_USERDATA));
     switch (message) {
+        case WM_GETOBJECT:
+            if (const LRESULT answer = AnswerGetObject(tree, wParam, lParam, {L"Ordner", L"", 0})) return answer;
+            break;
+        case WM_PAINT:
+            if (wParam == 0 && ShowsFocusCue(tree)) return PaintWithFocusCue(tree, original, wParam, lParam);
+            break;
+        case WM_KILLFOCUS:
+            // The rectangle goes with the focus (GetFocus may still name the tree here).
+            if (TreeView_GetSelection(tree) == nullptr) InvalidateFocusCue(tree);
+            break;
+        case WM_LBUTTONDOWN:
+        case WM_UPDATEUISTATE:
+        case TVM_SELECTITEM: {
+            // What else can turn the rectangle on or off.
+            const bool cueBefore = ShowsFocusCue(tree);
+            const LRESULT result = CallWindowProcW(original, tree, message, wParam, lParam);
+            if (ShowsFocusCue(tree) != cueBefore) InvalidateFocusCue(tree);
+            return result;
+        }
         case WM_SETFOCUS: {
             const bool hadSelection = TreeView_GetSelection(tree) != nullptr;
             const LRESULT result = CallWindowProcW(original, tree, message, wParam, lParam);
             if (!hadSelection && TreeView_GetSelection(tree) != nullptr) TreeView_SelectItem(tree, nullptr);
+            if (!hadSelection) InvalidateFocusCue(tree);
             return result;
         }
         case WM_KEYDOWN: {
@@ -219,12 +276,16 @@ void OvaroFolderTreeView::RunDeferred() {
     runPosted_ = false;
     // One after the other, in the order they came; each runs to its end (its message
     // boxes included) before the next, and what arrives meanwhile goes to the back.
+    struct Draining {
+        bool& flag;
+        explicit Draining(bool& f) : flag(f) { flag = true; }
+        ~Draining() { flag = false; }
+    };
     while (!operating_ && !gone_ && !deferred_.empty()) {
         auto task = std::move(deferred_.front());
         deferred_.pop_front();
-        draining_ = true;
+        const Draining draining(draining_);
         task();
-        draining_ = false;
     }
 }
 

@@ -4,7 +4,8 @@ set -euo pipefail
 packages=(cmake make g++ clang lld libclang-rt-14-dev googletest
           g++-mingw-w64-x86-64-posix wine wine64 fonts-wine
           xvfb x11-utils x11-apps imagemagick xdotool
-          fuse3 python3-fusepy)
+          fuse3 python3-fusepy
+          wixl msitools faketime osslsigncode openssl python3)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

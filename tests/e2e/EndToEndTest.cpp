@@ -3,12 +3,15 @@
 #include <windows.h>
 
 #include <commctrl.h>
+#include <oleacc.h>
 #include <gtest/gtest.h>
+#include <sddl.h>
 
 #include <functional>
 #include <memory>
 
 #include "ExpectedTexts.h"
+#include "OneCopyPerUser.h"
 #include "ProgramDriver.h"
 #include "TestSupport.h"
 
@@ -162,6 +165,30 @@ TEST_F(EndToEnd, MouseChoosesThreeFoldersResetsOneSavesAndSeesThemAgain) {
     EXPECT_EQ(Text(Box(6)), L"");
 }
 
+// A screen reader is another process: what it reads crosses over through COM, which the
+// program starts on its first answer. (Every control's texts: mainwindow_tests.)
+TEST_F(EndToEnd, AScreenReaderInAnotherProcessHearsTheDialogRoleTheEditionAndTheTree) {
+    Start();
+    const testing::AccessibleRead main = testing::ReadAccessible(Main());
+    ASSERT_TRUE(main.found);
+    EXPECT_EQ(main.name, kMainCaption);
+    EXPECT_EQ(main.role, ROLE_SYSTEM_DIALOG);
+    EXPECT_EQ(main.description.rfind(L"Sie k\u00f6nnen hier die Ordner festlegen", 0), 0u);
+    const testing::AccessibleRead choose = testing::ReadAccessible(ChooseButton(3));
+    EXPECT_EQ(choose.name, L"Ordner f\u00fcr Belvard w\u00e4hlen");
+    EXPECT_EQ(choose.description, L"");
+    const testing::AccessibleRead reset = testing::ReadAccessible(ResetButton(kCommon));
+    EXPECT_EQ(reset.name, L"Gemeinsamen Ordner auf Standard setzen");
+    EXPECT_EQ(reset.description,
+              L"Auf Standard zur\u00fccksetzen (Ordner 'RealtimeData\" im Installationsordner von Ovaro)");
+
+    HWND dialog = OpenDialog(5);
+    ASSERT_NE(dialog, nullptr);
+    EXPECT_EQ(testing::ReadAccessible(TreeViewOf(dialog)).name, L"Ordner");
+    PressKey(VK_ESCAPE);
+    EXPECT_TRUE(program->WaitUntilGone(dialog));
+}
+
 TEST_F(EndToEnd, CommonFolderTickedChosenAndSavedForAllSeven) {
     Start();
     Click(Named(kCheck));
@@ -309,6 +336,88 @@ TEST_F(EndToEnd, SessionEndWithUnsavedChangesAsksNothingAndWritesNothing) {
     EXPECT_EQ(Stored(2), L"<missing>");
 }
 
+// Esc in Wine's Yes/No box answers IDCANCEL: that is no Yes, in either question.
+TEST_F(EndToEnd, EscInTheSaveOrTheCloseQuestionNeitherSavesNorEnds) {
+    Start();
+    Click(Box(2));
+    TypeText(L"c:\\neu");
+    ASSERT_TRUE(RowShows(2, L"c:\\neu"));
+    Click(Named(kSave));
+    HWND question = WaitForBox();
+    ASSERT_NE(question, nullptr);
+    EXPECT_EQ(MessageBoxText(question), testing::kSaveQuestionText);
+    PressKey(VK_ESCAPE);
+    ASSERT_TRUE(program->WaitUntilGone(question));
+    for (int e = 1; e <= 7; ++e) EXPECT_EQ(Stored(e), L"<missing>") << e;
+
+    Activate(Main());
+    PressKey(VK_F4, {VK_MENU});
+    question = WaitForBox();
+    ASSERT_NE(question, nullptr);
+    EXPECT_EQ(MessageBoxText(question), testing::kCloseQuestionText);
+    PressKey(VK_ESCAPE);
+    ASSERT_TRUE(program->WaitUntilGone(question));
+    // Neither a save report after the first nor the end after the second: the program
+    // runs on with the change, and asks again.
+    EXPECT_EQ(program->FindWindowNow(kBoxTitle), nullptr);
+    EXPECT_TRUE(program->Running());
+    EXPECT_EQ(Text(Box(2)), L"c:\\neu");
+    for (int e = 1; e <= 7; ++e) EXPECT_EQ(Stored(e), L"<missing>") << e;
+    Activate(Main());
+    PressKey(VK_ESCAPE);
+    question = WaitForBox();
+    ASSERT_NE(question, nullptr);
+    EXPECT_EQ(MessageBoxText(question), testing::kCloseQuestionText);
+}
+
+// The taskbar's close reaches the main window while the folder dialog or a message box
+// holds it disabled: that window comes to the front, nothing is asked, nothing is lost.
+TEST_F(EndToEnd, ACloseRequestWhileTheDialogOrAQuestionIsOpenBringsItForwardAndAsksNothing) {
+    Start();
+    Click(Box(1));
+    TypeText(L"x");
+    ASSERT_TRUE(RowShows(1, L"x"));
+    OtherWindow other;
+    // Sent, so that each request has been handled when the call returns: a question shown
+    // by it would hold the call in its loop.
+    auto requestClose = [&](UINT message, WPARAM wParam) {
+        DWORD_PTR result = 0;
+        return SendMessageTimeoutW(Main(), message, wParam, 0, SMTO_NORMAL, 5000, &result) != 0;
+    };
+
+    HWND dialog = OpenDialog(0);
+    ASSERT_NE(dialog, nullptr);
+    for (const auto& [message, wParam] : {std::pair<UINT, WPARAM>{WM_SYSCOMMAND, SC_CLOSE}, {WM_CLOSE, 0}}) {
+        Activate(other.Window());
+        EXPECT_TRUE(requestClose(message, wParam)) << message;
+        EXPECT_EQ(program->FindWindowNow(kBoxTitle), nullptr) << message;
+        EXPECT_TRUE(Eventually([&] { return GetForegroundWindow() == dialog; }, 5s)) << message;
+    }
+    // The dialog works on as before: Esc closes it, the main window takes input again.
+    PressKey(VK_ESCAPE);
+    ASSERT_TRUE(program->WaitUntilGone(dialog));
+    EXPECT_TRUE(Eventually([&] { return IsWindowEnabled(Main()) != FALSE; }, 5s));
+    EXPECT_EQ(program->CountWindows(kDialogCaption), 0u);
+    EXPECT_EQ(Text(Box(1)), L"x");
+
+    Activate(Main());
+    Click(Named(kSave));
+    HWND question = WaitForBox();
+    ASSERT_NE(question, nullptr);
+    for (const auto& [message, wParam] : {std::pair<UINT, WPARAM>{WM_SYSCOMMAND, SC_CLOSE}, {WM_CLOSE, 0}}) {
+        Activate(other.Window());
+        EXPECT_TRUE(requestClose(message, wParam)) << message;
+        EXPECT_EQ(program->CountWindows(kBoxTitle), 1u) << message;
+        EXPECT_EQ(MessageBoxText(question), testing::kSaveQuestionText);
+        EXPECT_TRUE(Eventually([&] { return GetForegroundWindow() == question; }, 5s)) << message;
+    }
+    PressKey('N');
+    ASSERT_TRUE(program->WaitUntilGone(question));
+    EXPECT_TRUE(program->Running());
+    EXPECT_EQ(Text(Box(1)), L"x");
+    EXPECT_EQ(Stored(2), L"<missing>");
+}
+
 // While the dialog loads, the tree tells about the unreachable network drive: the main
 // window takes no click then, and the message stays in front, owned by the window shown.
 TEST_F(EndToEnd, WhileTheDialogLoadsOrShowsTheMainWindowTakesNoInputAndMessagesStayInFront) {
@@ -433,6 +542,57 @@ TEST_F(EndToEnd, ASecondStartBringsTheRunningCopyToTheFrontAndEnds) {
     EXPECT_TRUE(program->Running());
 }
 
+// This test process plays the running copy, with the program's own claim of the name.
+// While it lives and shows no window, a start waits for one and then says that the program
+// runs. Once its window is gone while it lives on, as a copy that is ending but stuck in a
+// read does, a start runs in its place.
+TEST_F(EndToEnd, ASecondStartNextToACopyWithoutWindowTellsOrRunsInItsPlace) {
+    OneCopyPerUser ending(L"ZomaOvaroOrdnerSetzen");
+    ASSERT_TRUE(ending.First());
+    program = std::make_unique<Program>(kBoxTitle);  // after its wait for a window, 10 s
+    EXPECT_EQ(MessageBoxText(program->First()), testing::kAlreadyRunningText);
+    ClickMessageBoxButton(program->First(), IDOK);
+    EXPECT_TRUE(program->WaitForExit());
+
+    HWND gone = CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
+    ASSERT_NE(gone, nullptr);
+    ending.Publish(gone);
+    DestroyWindow(gone);
+    Start();  // its main window shows
+    EXPECT_EQ(program->FindWindowNow(kBoxTitle), nullptr);
+    // It took the name over: a further start brings it to the front and ends.
+    OtherWindow other;
+    Activate(other.Window());
+    EXPECT_EQ(RunAnotherCopy(), 0);
+    EXPECT_TRUE(Eventually([&] { return GetForegroundWindow() == Main(); }, 5s));
+    EXPECT_EQ(program->CountWindows(kMainCaption), 1u);
+}
+
+// A copy with other rights (as administrator, say) holds the name: a normal start may not
+// open it. Here the test process holds it, with an access list that lets nobody open it.
+TEST_F(EndToEnd, AStartRefusedTheSharedNameSaysTheProgramRunsAndEnds) {
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    ASSERT_TRUE(
+        ConvertStringSecurityDescriptorToSecurityDescriptorW(L"D:(D;;GA;;;WD)", SDDL_REVISION_1, &descriptor, nullptr));
+    SECURITY_ATTRIBUTES attributes{sizeof attributes, descriptor, FALSE};
+    const std::wstring name = PerUserObjectName(L"ZomaOvaroOrdnerSetzen");
+    const Owned<HANDLE, &CloseHandle> held(
+        CreateFileMappingW(INVALID_HANDLE_VALUE, &attributes, PAGE_READWRITE, 0, 16, name.c_str()));
+    LocalFree(descriptor);
+    ASSERT_NE(held.get(), nullptr);
+    const Owned<HANDLE, &CloseHandle> opened(OpenFileMappingW(FILE_MAP_READ, FALSE, name.c_str()));
+    if (opened) GTEST_SKIP() << "Wine lets the access list of a named section through here";
+    ASSERT_EQ(GetLastError(), static_cast<DWORD>(ERROR_ACCESS_DENIED));
+
+    program = std::make_unique<Program>(kBoxTitle);
+    HWND box = program->First();
+    EXPECT_EQ(MessageBoxText(box), testing::kAlreadyRunningText);
+    EXPECT_EQ(program->CountWindows(kMainCaption), 0u);
+    ClickMessageBoxButton(box, IDOK);
+    EXPECT_TRUE(program->WaitForExit());
+    EXPECT_EQ(program->CountWindows(kMainCaption), 0u);
+}
+
 // One edition's settings cannot be read: the program says so before its window shows,
 // and a second start meanwhile brings that message to the front.
 TEST_F(EndToEnd, ASecondStartDuringALoadFailureBringsItsMessageForward) {
@@ -451,6 +611,37 @@ TEST_F(EndToEnd, ASecondStartDuringALoadFailureBringsItsMessageForward) {
     ASSERT_TRUE(program->WaitUntilGone(box));
     EXPECT_NE(program->WaitForWindow(kMainCaption), nullptr);
     EXPECT_EQ(program->CountWindows(kMainCaption), 1u);
+}
+
+// The .reg example of the download, imported as an administrator does it with reg import:
+// the seven values land where the editions look, and the program shows each in its row.
+TEST_F(EndToEnd, TheRegExampleImportedWithRegImportGivesEachEditionItsFolder) {
+    std::string unix = OVARO_REG_EXAMPLE_PATH;
+    std::wstring command = L"reg.exe import \"Z:";
+    for (char c : unix) command += c == '/' ? L'\\' : static_cast<wchar_t>(static_cast<unsigned char>(c));
+    command += L"\"";
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION info{};
+    ASSERT_TRUE(CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info));
+    DWORD code = 1;
+    EXPECT_EQ(WaitForSingleObject(info.hProcess, 30000), WAIT_OBJECT_0);
+    GetExitCodeProcess(info.hProcess, &code);
+    CloseHandle(info.hThread);
+    CloseHandle(info.hProcess);
+    ASSERT_EQ(code, 0u);
+
+    const std::wstring expected[] = {L"D:\\Ovaro-Daten\\DDE\\",  L"D:\\Ovaro-Daten\\KDPX\\",
+                                     L"D:\\Ovaro-Daten\\NEF\\",  L"D:\\Ovaro-Daten\\Belvard\\",
+                                     L"D:\\Ovaro-Daten\\QM\\",   L"D:\\Ovaro-Daten\\Sundale\\",
+                                     L"D:\\Ovaro-Daten\\Tirra\\"};
+    for (int edition = 1; edition <= 7; ++edition) {
+        const std::wstring path = std::wstring(kSettingsRoot) + L"\\" + kEditions[edition - 1] + L"\\Optionen";
+        EXPECT_EQ(testing::ReadRegistryValue(HKEY_CURRENT_USER, path, L"Datenpfad").type, static_cast<DWORD>(REG_SZ));
+        EXPECT_EQ(Stored(edition), expected[edition - 1]);
+    }
+    Start();
+    for (int row = 0; row < 7; ++row) EXPECT_TRUE(RowShows(row, expected[row])) << "row " << row;
 }
 
 }  // namespace

@@ -43,11 +43,11 @@ struct FindArgs {
     HWND found;
 };
 
-PROCESS_INFORMATION StartExe() {
+PROCESS_INFORMATION StartExe(const std::wstring& exe = ExePath()) {
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION info{};
-    std::wstring command = L"\"" + ExePath() + L"\"";
+    std::wstring command = L"\"" + exe + L"\"";
     if (!CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info))
         throw std::runtime_error("cannot start the program");
     CloseHandle(info.hThread);
@@ -92,8 +92,10 @@ OtherWindow::~OtherWindow() {
 
 Program::Program() : Program(L"Datenordner f\u00fcr Ovaro festlegen") { main_ = first_; }
 
-Program::Program(const std::wstring& firstCaption) {
-    const PROCESS_INFORMATION info = StartExe();
+Program::Program(const std::wstring& firstCaption) : Program(firstCaption, ExePath()) {}
+
+Program::Program(const std::wstring& firstCaption, const std::wstring& exe) {
+    const PROCESS_INFORMATION info = StartExe(exe);
     process_ = info.hProcess;
     pid_ = info.dwProcessId;
     first_ = WaitForWindow(firstCaption, 30s);

@@ -32,6 +32,8 @@ public:
     // Starts the exe and waits until a window with this caption shows: a message the
     // program gives before its main window shows (Main() is null then).
     explicit Program(const std::wstring& firstCaption);
+    // The same with another copy of the exe (an installed one), given by its Windows path.
+    Program(const std::wstring& firstCaption, const std::wstring& exe);
     ~Program();  // ends the process if it still runs
     Program(const Program&) = delete;
     Program& operator=(const Program&) = delete;

@@ -205,15 +205,34 @@ TEST_F(MainWindowTest, SaveRefusedWritesNothingAndKeepsTheFlag) {
     EXPECT_TRUE(behaviour.bGeaendert());
 }
 
-TEST_F(MainWindowTest, QuestionsTornDownWithoutAnswerNeitherSaveNorEnd) {
+// Only Yes (6) is consent: No (7), Esc in Wine's box (IDCANCEL, 2) and a box torn down
+// without an answer (0) neither save nor end, in the save and in the close question.
+TEST_F(MainWindowTest, OnlyYesInEitherQuestionSavesOrEnds) {
     behaviour.Form_Load();
     surface.SetRowText(0, L"neu");
-    surface.answers = {kNoAnswer, kNoAnswer};
+    for (int answer : {7, 2, 0}) {
+        surface.messages.clear();
+        surface.answers = {answer};
+        behaviour.btnFertigstellen_Click();
+        ASSERT_EQ(surface.messages.size(), 1u) << answer;  // the question, no report
+        EXPECT_EQ(surface.messages[0].text, kSaveQuestionText);
+        EXPECT_TRUE(store.writeLog.empty()) << answer;
+
+        surface.answers = {answer};
+        int16_t cancel = 0;
+        behaviour.Form_QueryUnload(cancel, 0);
+        EXPECT_EQ(surface.messages.back().text, kCloseQuestionText);
+        EXPECT_EQ(cancel, -1) << answer;
+        EXPECT_EQ(surface.endCalls, 0) << answer;
+        EXPECT_TRUE(behaviour.bGeaendert()) << answer;
+    }
+    surface.answers = {6, 6, 6};
     behaviour.btnFertigstellen_Click();
-    EXPECT_TRUE(store.writeLog.empty());
+    EXPECT_EQ(store.writeLog.size(), 7u);
+    EXPECT_EQ(surface.messages.back().text, kSaveReportText);
+    surface.SetRowText(0, L"neuer");
     behaviour.btnEnde_Click();
-    EXPECT_EQ(surface.endCalls, 0);
-    EXPECT_TRUE(behaviour.bGeaendert());
+    EXPECT_EQ(surface.endCalls, 1);
 }
 
 TEST_F(MainWindowTest, SaveWithoutChangesStillWritesAllSeven) {

@@ -19,6 +19,11 @@ inline const std::wstring kSaveReportText =
     L"Systemwiederherstellung von Windows), vergessen Sie nicht, die Datenordner von Ovaro zu \u00fcberpr\u00fcfen "
     L"und gegebenenfalls erneut zu setzen.";
 inline const std::wstring kCloseQuestionText = L"Das Programm wirklich beenden, ohne die \u00c4nderungen zu speichern?";
+// A later start whose running copy cannot be brought forward.
+inline const std::wstring kAlreadyRunningText =
+    L"Das Programm l\u00e4uft bereits.\r\n"
+    L"Bitte wechseln Sie zu seinem Fenster. L\u00e4uft es mit anderen Rechten (zum Beispiel als Administrator), "
+    L"kann es von hier aus nicht nach vorn geholt werden.";
 
 // The folder tree's messages; the platform's description of the error follows the last two.
 inline std::wstring NotReadyText(const std::wstring& folder) {

@@ -1,5 +1,6 @@
 #include "TestSupport.h"
 
+#include <oleacc.h>
 #include <sddl.h>
 
 #include <atomic>
@@ -7,6 +8,43 @@
 #include <thread>
 
 namespace ovaro::testing {
+
+AccessibleRead ReadAccessible(HWND window) {
+    // Our own IID: MinGW's IID_IAccessible linked after oleacc is an import thunk.
+    static constexpr GUID kIidAccessible = {
+        0x618736e0, 0x3c3d, 0x11cf, {0x81, 0x0c, 0x00, 0xaa, 0x00, 0x38, 0x9b, 0x71}};
+    thread_local const HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    (void)com;
+    AccessibleRead read;
+    IAccessible* object = nullptr;
+    if (FAILED(AccessibleObjectFromWindow(window, static_cast<DWORD>(OBJID_CLIENT), kIidAccessible,
+                                          reinterpret_cast<void**>(&object))) ||
+        object == nullptr)
+        return read;
+    read.found = true;
+    VARIANT self{};
+    self.vt = VT_I4;
+    self.lVal = CHILDID_SELF;
+    auto take = [](HRESULT hr, BSTR text) {
+        std::wstring out = SUCCEEDED(hr) && text != nullptr ? std::wstring(text, SysStringLen(text)) : std::wstring();
+        SysFreeString(text);
+        return out;
+    };
+    BSTR text = nullptr;
+    HRESULT hr = object->get_accName(self, &text);
+    read.name = take(hr, text);
+    text = nullptr;
+    hr = object->get_accDescription(self, &text);
+    read.description = take(hr, text);
+    text = nullptr;
+    hr = object->get_accHelp(self, &text);
+    read.help = take(hr, text);
+    VARIANT role{};
+    if (SUCCEEDED(object->get_accRole(self, &role)) && role.vt == VT_I4) read.role = role.lVal;
+    VariantClear(&role);
+    object->Release();
+    return read;
+}
 
 std::wstring WindowText(HWND window) {
     // WM_GETTEXT is marshalled across processes by the system.

@@ -31,6 +31,16 @@ bool PumpUntil(const std::function<bool()>& condition, std::chrono::milliseconds
 // Runs this thread's messages until all that was posted to it before the call has run.
 void PumpPosted();
 
+// What a screen reader reads of a window: its client object through
+// AccessibleObjectFromWindow, as NVDA, JAWS and the UI Automation proxy ask for it.
+struct AccessibleRead {
+    bool found = false;  // an object came back
+    std::wstring name, description, help;
+    long role = 0;  // ROLE_SYSTEM_ value, 0 when none
+};
+// Of a window of this process (or another one); COM is started on the calling thread.
+AccessibleRead ReadAccessible(HWND window);
+
 struct RegistryValue {
     bool exists = false;
     DWORD type = REG_NONE;

@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <commctrl.h>
+#include <oleacc.h>
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -340,6 +341,56 @@ TEST(FolderChoiceDialogAlone, LayoutFrameDefaultsAndTagAcrossUnload) {
     EXPECT_FALSE(IsWindow(hwnd));
 }
 
+// A fresh tree, focused with nothing selected: screen readers hear its name, the root
+// shows a focus rectangle, and what OK hands over stays empty.
+TEST(FolderChoiceDialogAlone, TheTreeIsNamedAndShowsItsFocusWithNothingSelected) {
+    RecordingSink sink;
+    auto dialog = LoadAlone(sink);
+    ASSERT_NE(dialog, nullptr);
+    HWND hwnd = dialog->Window();
+    HWND tree = FindWindowExW(GetDlgItem(hwnd, FolderChoiceDialog::kTreeId), nullptr, WC_TREEVIEWW, nullptr);
+    ASSERT_NE(tree, nullptr);
+    const testing::AccessibleRead read = testing::ReadAccessible(tree);
+    EXPECT_TRUE(read.found);
+    EXPECT_EQ(read.name, L"Ordner");
+    const testing::AccessibleRead window = testing::ReadAccessible(hwnd);
+    EXPECT_EQ(window.name, L"Ordner w\u00e4hlen");
+    EXPECT_EQ(window.role, ROLE_SYSTEM_DIALOG);
+
+    ShowWindow(hwnd, SW_SHOWNORMAL);
+    const HTREEITEM root = TreeView_GetRoot(tree);
+    ASSERT_NE(root, nullptr);
+    // Pixels on the edge of the root's text that differ from the tree's background: the
+    // dots of a focus rectangle, since the text stays inside.
+    auto dotsAroundRoot = [&] {
+        testing::PumpPosted();
+        UpdateWindow(tree);
+        RECT r{};
+        TreeView_GetItemRect(tree, root, &r, TRUE);
+        const HDC dc = GetDC(tree);
+        const COLORREF background = GetPixel(dc, r.left - 1, r.top);
+        int dots = 0;
+        for (int x = r.left; x < r.right; ++x) dots += GetPixel(dc, x, r.top) != background ? 1 : 0;
+        for (int y = r.top; y < r.bottom; ++y) dots += GetPixel(dc, r.left, y) != background ? 1 : 0;
+        ReleaseDC(tree, dc);
+        return dots;
+    };
+    SetFocus(GetDlgItem(hwnd, IDOK));
+    EXPECT_EQ(dotsAroundRoot(), 0);
+    SetFocus(tree);
+    EXPECT_EQ(TreeView_GetSelection(tree), nullptr);
+    EXPECT_GT(dotsAroundRoot(), 4);
+    SetFocus(GetDlgItem(hwnd, IDCANCEL));  // the rectangle goes with the focus
+    EXPECT_EQ(dotsAroundRoot(), 0);
+    SetFocus(tree);
+    EXPECT_GT(dotsAroundRoot(), 4);
+    EXPECT_EQ(dialog->Path(), L"");
+    // The first arrow key selects the root; the tree's own focus shows from then on.
+    SendMessageW(tree, WM_KEYDOWN, VK_DOWN, 0);
+    EXPECT_EQ(TreeView_GetSelection(tree), root);
+    ShowWindow(hwnd, SW_HIDE);
+}
+
 TEST(FolderChoiceDialogAlone, FollowsADpiChangeToTheSystemsRectangleWithItsOwnPlacesAndFont) {
     RecordingSink sink;
     auto dialog = LoadAlone(sink);
@@ -373,6 +424,59 @@ TEST(FolderChoiceDialogAlone, FollowsADpiChangeToTheSystemsRectangleWithItsOwnPl
         ASSERT_NE(GetObjectW(reinterpret_cast<HFONT>(SendMessageW(control, WM_GETFONT, 0, 0)), sizeof font, &font), 0);
         EXPECT_EQ(font.lfHeight, -16);
     }
+}
+
+// A message the tree shows runs a loop of its own: a command that comes through it waits
+// until the tree's operation is over, and is void once the dialog is gone meanwhile.
+TEST(FolderChoiceDialogAlone, ACommandThatATreeMessageBoxLoopRunsWaitsForTheTree) {
+    class PressingSink final : public folders::MessageSink {
+    public:
+        void Show(std::wstring_view, folders::MessageStyle) override {
+            if (dialog == nullptr || dialog->Window() == nullptr) return;
+            const HWND window = dialog->Window();
+            PostMessageW(window, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+            if (close) PostMessageW(window, WM_CLOSE, 0, 0);
+            testing::PumpPosted();
+            tagInside = dialog->Tag();
+            shownInside = IsWindowVisible(window) != FALSE;
+        }
+        FolderChoiceDialog* dialog = nullptr;
+        bool close = false;
+        std::wstring tagInside = L"<none>";
+        bool shownInside = false;
+    } sink;
+    OvaroFolderTreeView::Sources sources;
+    sources.messages = &sink;
+    auto dialog = FolderChoiceDialog::Load(GetModuleHandleW(nullptr), sources);
+    ASSERT_NE(dialog, nullptr);
+    sink.dialog = dialog.get();
+    const HWND tree =
+        FindWindowExW(GetDlgItem(dialog->Window(), FolderChoiceDialog::kTreeId), nullptr, WC_TREEVIEWW, nullptr);
+    HTREEITEM n = TreeView_GetChild(tree, TreeView_GetRoot(tree));
+    while (n != nullptr && TreeItemText(tree, n) != L"n:") n = TreeView_GetNextSibling(tree, n);
+    ASSERT_NE(n, nullptr);
+    ASSERT_NE(TreeView_GetPrevSibling(tree, n), nullptr);
+    // Down onto the unreachable network drive n:, then Right reads it at once: it tells so.
+    const auto readN = [&] {
+        TreeView_SelectItem(tree, TreeView_GetPrevSibling(tree, n));
+        SendMessageW(tree, WM_KEYDOWN, VK_DOWN, 0);
+        SendMessageW(tree, WM_KEYDOWN, VK_RIGHT, 0);
+    };
+    ShowWindow(dialog->Window(), SW_SHOW);
+    readN();
+    EXPECT_EQ(sink.tagInside, L"");
+    EXPECT_TRUE(sink.shownInside);
+    EXPECT_EQ(dialog->Tag(), L"");
+    ASSERT_TRUE(testing::PumpUntil([&] { return dialog->Tag() == L"OK"; }));
+    EXPECT_FALSE(IsWindowVisible(dialog->Window()));
+
+    // OK, then the dialog closed, both while the box shows: the OK is void.
+    ShowWindow(dialog->Window(), SW_SHOW);
+    sink.close = true;
+    readN();
+    EXPECT_FALSE(dialog->Loaded());
+    testing::PumpPosted();
+    EXPECT_EQ(dialog->Tag(), L"");
 }
 
 }  // namespace

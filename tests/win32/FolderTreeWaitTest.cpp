@@ -145,7 +145,14 @@ private:
 class HeldReads {
 public:
     explicit HeldReads(MemoryMachine* machine = nullptr) : machine_(machine) {}
-    ~HeldReads() { ReleaseAll(); }
+    // Lets every held read go and waits until none is inside Fn any more: the workers
+    // outlive the lister, not this.
+    ~HeldReads() {
+        std::unique_lock lock(mutex_);
+        held_.clear();
+        changed_.notify_all();
+        changed_.wait(lock, [&] { return inside_ == 0; });
+    }
 
     void Hold(const std::wstring& folder) {
         std::lock_guard lock(mutex_);
@@ -181,6 +188,19 @@ public:
 
     ReadFolderFn Fn() {
         return [this](const std::wstring& folder) {
+            struct Inside {
+                HeldReads& reads;
+                ~Inside() {
+                    std::lock_guard lock(reads.mutex_);
+                    --reads.inside_;
+                    reads.changed_.notify_all();
+                }
+            };
+            {
+                std::lock_guard lock(mutex_);
+                ++inside_;
+            }
+            const Inside inside{*this};
             int reading = 0;
             std::function<void()> thrower;
             {
@@ -216,6 +236,7 @@ private:
     std::map<std::wstring, std::function<void()>> throwers_;
     std::map<std::wstring, int> begun_, ended_;
     std::vector<std::wstring> order_;
+    int inside_ = 0;
 };
 
 std::vector<std::wstring> Lesung(const std::wstring& folder, int n) {

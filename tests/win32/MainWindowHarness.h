@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <deque>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -30,6 +31,7 @@ protected:
         if (!realMessageBoxes) {
             hooks.showMessage = [this](HWND, std::wstring_view text, unsigned style) {
                 shown.push_back({std::wstring(text), style});
+                if (duringMessage) duringMessage();
                 if (answers.empty()) return IDYES;
                 const int answer = answers.front();
                 answers.pop_front();
@@ -37,6 +39,7 @@ protected:
             };
         }
         hooks.endProgram = [this] { ++ended; };
+        hooks.folderChoice = folderChoice;
         window = MainWindow::Create(GetModuleHandleW(nullptr), store, std::move(hooks));
         ASSERT_NE(window, nullptr);
         window->Show(SW_SHOWNORMAL);
@@ -71,7 +74,9 @@ protected:
     RegistrySettingsStore store{HKEY_CURRENT_USER, scratch.Path()};
     std::unique_ptr<MainWindow> window;
     std::vector<Shown> shown;
-    std::deque<int> answers;  // answers to give, Yes when none is left
+    std::deque<int> answers;              // answers to give, Yes when none is left
+    std::function<void()> duringMessage;  // runs while a recorded message box is open
+    FolderChoiceFactory folderChoice;     // the dialog of "Wählen..."; none by default
     int ended = 0;
 };
 

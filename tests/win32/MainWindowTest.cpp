@@ -3,8 +3,10 @@
 #include <windows.h>
 
 #include <commctrl.h>
+#include <oleacc.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <deque>
 #include <memory>
@@ -211,6 +213,127 @@ TEST_F(MainWindowTest, ToolTipsAreExactAndOnlyWhereTheyBelong) {
               L"Gibt an, ob f\u00fcr alle Ovaro-Versionen derselbe Datenordner verwendet werden soll");
 }
 
+// What a screen reader reads for each control: the name, then the description ("" for
+// none). Written out word for word, so that one wrong letter fails.
+struct Spoken {
+    ControlKind kind;
+    int16_t index;
+    std::wstring name, description;
+};
+const std::wstring kTipReset =
+    L"Auf Standard zur\u00fccksetzen (Ordner 'RealtimeData\" im Installationsordner von Ovaro)";
+const std::wstring kTipChoose = L"Einen Ordner w\u00e4hlen";
+const std::vector<Spoken> kSpoken = {
+    {ControlKind::Frame, -1, L"Gemeinsamer Ordner f\u00fcr alle Ovaro-Versionen", L""},
+    {ControlKind::CheckBox, -1, L"Gemeinsamer Ordner f\u00fcr alle Ovaro-Versionen: Verwenden",
+     L"Gibt an, ob f\u00fcr alle Ovaro-Versionen derselbe Datenordner verwendet werden soll"},
+    {ControlKind::Text, 10, L"Gemeinsamer Ordner", L""},
+    {ControlKind::ChooseButton, 10, L"Gemeinsamen Ordner w\u00e4hlen", kTipChoose},
+    {ControlKind::ResetButton, 10, L"Gemeinsamen Ordner auf Standard setzen", kTipReset},
+    {ControlKind::Frame, -1, L"Individuelle Ordner f\u00fcr Ovaro-Versionen", L""},
+    {ControlKind::Text, 0, L"DDE", L""},
+    {ControlKind::ChooseButton, 0, L"Ordner f\u00fcr DDE w\u00e4hlen", kTipChoose},
+    {ControlKind::ResetButton, 0, L"Standardordner f\u00fcr DDE", kTipReset},
+    {ControlKind::Text, 1, L"Kadrex PX", L""},
+    {ControlKind::ChooseButton, 1, L"Ordner f\u00fcr Kadrex PX w\u00e4hlen", L""},
+    {ControlKind::ResetButton, 1, L"Standardordner f\u00fcr Kadrex PX", kTipReset},
+    {ControlKind::Text, 2, L"NEF", L""},
+    {ControlKind::ChooseButton, 2, L"Ordner f\u00fcr NEF w\u00e4hlen", L""},
+    {ControlKind::ResetButton, 2, L"Standardordner f\u00fcr NEF", kTipReset},
+    {ControlKind::Text, 3, L"Belvard", L""},
+    {ControlKind::ChooseButton, 3, L"Ordner f\u00fcr Belvard w\u00e4hlen", L""},
+    {ControlKind::ResetButton, 3, L"Standardordner f\u00fcr Belvard", kTipReset},
+    {ControlKind::Text, 4, L"QM", L""},
+    {ControlKind::ChooseButton, 4, L"Ordner f\u00fcr QM w\u00e4hlen", L""},
+    {ControlKind::ResetButton, 4, L"Standardordner f\u00fcr QM", kTipReset},
+    {ControlKind::Text, 5, L"Sundale", L""},
+    {ControlKind::ChooseButton, 5, L"Ordner f\u00fcr Sundale w\u00e4hlen", L""},
+    {ControlKind::ResetButton, 5, L"Standardordner f\u00fcr Sundale", kTipReset},
+    {ControlKind::Text, 6, L"tirra desk", L""},
+    {ControlKind::ChooseButton, 6, L"Ordner f\u00fcr tirra desk w\u00e4hlen", L""},
+    {ControlKind::ResetButton, 6, L"Standardordner f\u00fcr tirra desk", kTipReset},
+    {ControlKind::SaveButton, -1, L"Speichern", L""},
+    {ControlKind::CloseButton, -1, L"Schlie\u00dfen", L""},
+};
+
+std::string Narrow(const std::wstring& text) {
+    std::string out;
+    for (wchar_t c : text) out += c < 128 ? static_cast<char>(c) : '?';
+    return out;
+}
+
+// Read in-process through AccessibleObjectFromWindow, as a screen reader reads them.
+TEST_F(MainWindowTest, ScreenReadersHearWhichEditionEachControlIsForAndTheToolTips) {
+    Open();
+    const testing::AccessibleRead main = testing::ReadAccessible(window->Window());
+    ASSERT_TRUE(main.found);
+    EXPECT_EQ(main.name, L"Datenordner f\u00fcr Ovaro festlegen");
+    EXPECT_EQ(main.description, kLabel1Words);
+    EXPECT_EQ(main.role, ROLE_SYSTEM_DIALOG);
+
+    HWND frames[2] = {};
+    for (HWND c = GetWindow(window->Window(), GW_CHILD); c != nullptr; c = GetWindow(c, GW_HWNDNEXT)) {
+        if (Text(c) == L"Gemeinsamer Ordner f\u00fcr alle Ovaro-Versionen") frames[0] = c;
+        if (Text(c) == L"Individuelle Ordner f\u00fcr Ovaro-Versionen") frames[1] = c;
+    }
+    ASSERT_EQ(kSpoken.size(), 29u);
+    int frame = 0;
+    for (const Spoken& expected : kSpoken) {
+        HWND control =
+            expected.kind == ControlKind::Frame ? frames[frame++] : window->Control(expected.kind, expected.index);
+        ASSERT_NE(control, nullptr) << Narrow(expected.name);
+        const testing::AccessibleRead read = testing::ReadAccessible(control);
+        EXPECT_TRUE(read.found) << Narrow(expected.name);
+        EXPECT_EQ(read.name, expected.name) << "read: " << Narrow(read.name);
+        EXPECT_EQ(read.description, expected.description) << Narrow(expected.name);
+        EXPECT_EQ(read.help, expected.description) << Narrow(expected.name);  // UI Automation's HelpText
+    }
+    // A control keeps its texts through a change of its state, and to the end.
+    Click(window->Control(ControlKind::CheckBox));
+    EXPECT_EQ(testing::ReadAccessible(Row(3, ControlKind::ResetButton)).name, L"Standardordner f\u00fcr Belvard");
+}
+
+// Screen readers find a control's group among the windows before it: each frame comes
+// just before the first control it holds, and the nearest frame before a control that
+// encloses it is its own. Tab order and places are checked above and stay as they were.
+TEST_F(MainWindowTest, EachFrameComesBeforeItsControlsInZOrder) {
+    Open();
+    std::vector<HWND> zOrder;
+    for (HWND c = GetWindow(window->Window(), GW_CHILD); c != nullptr; c = GetWindow(c, GW_HWNDNEXT))
+        zOrder.push_back(c);
+    ASSERT_EQ(zOrder.size(), 38u);
+    auto isFrame = [](HWND c) { return (GetWindowLongW(c, GWL_STYLE) & BS_TYPEMASK) == BS_GROUPBOX; };
+    auto rectOf = [](HWND c) {
+        RECT r{};
+        GetWindowRect(c, &r);
+        return r;
+    };
+    // The group a reader finds: the nearest frame before the control that encloses it.
+    auto groupOf = [&](HWND control) -> std::wstring {
+        const RECT own = rectOf(control);
+        const auto at = std::find(zOrder.begin(), zOrder.end(), control);
+        for (auto it = at; it != zOrder.begin();) {
+            --it;
+            RECT frame = rectOf(*it), both{};
+            if (isFrame(*it) && IntersectRect(&both, &frame, &own) && EqualRect(&both, &own)) return Text(*it);
+        }
+        return L"<none>";
+    };
+    const std::wstring common = L"Gemeinsamer Ordner f\u00fcr alle Ovaro-Versionen";
+    const std::wstring single = L"Individuelle Ordner f\u00fcr Ovaro-Versionen";
+    HWND checkBox = window->Control(ControlKind::CheckBox);
+    EXPECT_EQ(Text(GetWindow(checkBox, GW_HWNDPREV)), common);
+    EXPECT_EQ(Text(GetWindow(Row(0, ControlKind::Label), GW_HWNDPREV)), single);
+    EXPECT_EQ(groupOf(checkBox), common);
+    for (ControlKind kind : {ControlKind::Text, ControlKind::ChooseButton, ControlKind::ResetButton}) {
+        EXPECT_EQ(groupOf(Row(10, kind)), common);
+        for (int16_t r = 0; r < 7; ++r) EXPECT_EQ(groupOf(Row(r, kind)), single) << "row " << r;
+    }
+    for (int16_t r = 0; r < 7; ++r) EXPECT_EQ(groupOf(Row(r, ControlKind::Label)), single) << "row " << r;
+    EXPECT_EQ(groupOf(window->Control(ControlKind::SaveButton)), L"<none>");
+    EXPECT_EQ(groupOf(window->Control(ControlKind::CloseButton)), L"<none>");
+}
+
 TEST_F(MainWindowTest, LoadFillsRowsFromTheRegistryWithoutAChange) {
     StoreValue(1, L"c:\\Ovaro\\");
     StoreValue(7, std::wstring(40000, L'y'));
@@ -340,6 +463,49 @@ TEST_F(MainWindowTest, CloseWithChangesNoThenYes) {
     SendMessageW(window->Window(), WM_CLOSE, 0, 0);
     EXPECT_EQ(ended, 1);
     EXPECT_EQ(Stored(2), L"<missing>");
+}
+
+// The folder dialog and each message box run a loop in which a close request reaches the
+// disabled main window (the taskbar's close): it asks nothing there and ends nothing.
+TEST_F(MainWindowTest, ACloseRequestWhileTheDialogOrAMessageIsOpenAsksNothing) {
+    struct ClosingChoice final : FolderChoice {
+        explicit ClosingChoice(std::function<void()> close) : close_(std::move(close)) {}
+        void SetPath(const std::wstring&) override {}
+        void ShowModal() override { close_(); }
+        std::wstring Tag() const override { return L"OK"; }
+        std::wstring Path() const override { return L"c:\\Gew\u00e4hlt\\"; }
+        std::function<void()> close_;
+    };
+    int requests = 0;
+    const auto requestClose = [&] {
+        ++requests;
+        EnableWindow(window->Window(), FALSE);  // as the dialog and the box hold their owner
+        SendMessageW(window->Window(), WM_SYSCOMMAND, SC_CLOSE, 0);
+        SendMessageW(window->Window(), WM_CLOSE, 0, 0);
+        EnableWindow(window->Window(), TRUE);
+    };
+    folderChoice = [&] { return std::make_unique<ClosingChoice>(requestClose); };
+    Open();
+    Type(Row(1), L"x");
+
+    duringMessage = requestClose;
+    answers = {IDNO};
+    Click(window->Control(ControlKind::SaveButton));
+    ASSERT_EQ(shown.size(), 1u);
+    EXPECT_EQ(shown[0].text, kSaveQuestionText);
+    duringMessage = nullptr;
+    Click(Row(0, ControlKind::ChooseButton));
+    EXPECT_EQ(requests, 2);
+    EXPECT_EQ(shown.size(), 1u);
+    EXPECT_EQ(ended, 0);
+    EXPECT_EQ(testing::WindowText(Row(0)), L"c:\\Gew\u00e4hlt\\");  // the dialog's result was kept
+
+    // With nothing open, the close request asks again.
+    answers = {IDNO};
+    SendMessageW(window->Window(), WM_CLOSE, 0, 0);
+    ASSERT_EQ(shown.size(), 2u);
+    EXPECT_EQ(shown[1].text, kCloseQuestionText);
+    EXPECT_EQ(ended, 0);
 }
 
 TEST_F(MainWindowTest, SessionEndClosesWithoutQuestionOrWrite) {
