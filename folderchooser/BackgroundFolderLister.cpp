@@ -4,6 +4,7 @@
 #include <atomic>
 #include <chrono>
 #include <deque>
+#include <iterator>
 #include <mutex>
 #include <new>
 #include <thread>
@@ -23,6 +24,8 @@ struct BackgroundFolderLister::Request {
     bool abandoned = false;   // nobody will take the result
     bool released = false;    // abandoned while read: its worker no longer counts
     HANDLE thread = nullptr;  // the worker's thread while it reads, for cancelling
+    // Read and not yet handed over, in order; the result's sub-folders come after them.
+    std::vector<std::vector<std::wstring>> parts;
     FolderListing result;
     // Nonzero when the read ended in an exception or could not be started: the platform's
     // error number for the failure. Turned into text on the window's thread, so that a
@@ -32,7 +35,7 @@ struct BackgroundFolderLister::Request {
 
 // What the workers share with the lister; the last of them to let go frees it.
 struct BackgroundFolderLister::Shared {
-    Shared(ReadFolderFn r, unsigned n, SubmitWorkerFn s) : read(std::move(r)), submit(std::move(s)), readsAtOnce(n) {
+    Shared(ReadInPartsFn r, unsigned n, SubmitWorkerFn s) : read(std::move(r)), submit(std::move(s)), readsAtOnce(n) {
         wake = CreateEventW(nullptr, FALSE, FALSE, nullptr);
     }
     ~Shared() {
@@ -41,7 +44,7 @@ struct BackgroundFolderLister::Shared {
     Shared(const Shared&) = delete;
     Shared& operator=(const Shared&) = delete;
 
-    const ReadFolderFn read;
+    const ReadInPartsFn read;
     const SubmitWorkerFn submit;
     const unsigned readsAtOnce;
     HANDLE wake = nullptr;  // set after every finished read while the window's thread waits
@@ -56,12 +59,22 @@ struct BackgroundFolderLister::Shared {
 
 BackgroundFolderLister::BackgroundFolderLister(RestrictedWait& wait, ReadFolderFn read, unsigned readsAtOnce,
                                                SubmitWorkerFn submit)
-    : wait_(wait), shared_(std::make_shared<Shared>(
-                       read ? std::move(read) : ReadFolderFn([](const std::wstring& f) { return ReadFolder(f); }),
-                       std::max(1u, readsAtOnce),
-                       submit ? std::move(submit) : SubmitWorkerFn([](PTP_SIMPLE_CALLBACK callback, void* context) {
-                           return TrySubmitThreadpoolCallback(callback, context, nullptr) != FALSE;
-                       }))) {}
+    : wait_(wait),
+      shared_(std::make_shared<Shared>(
+          read ? ReadInPartsFn([read = std::move(read)](const std::wstring& f, const ListingPart&) { return read(f); })
+               : ReadInPartsFn([](const std::wstring& f, const ListingPart& onPart) {
+                     return ReadFolderInParts(f, onPart, kPartSize);
+                 }),
+          std::max(1u, readsAtOnce),
+          submit ? std::move(submit) : SubmitWorkerFn([](PTP_SIMPLE_CALLBACK callback, void* context) {
+              return TrySubmitThreadpoolCallback(callback, context, nullptr) != FALSE;
+          }))) {}
+
+BackgroundFolderLister::BackgroundFolderLister(RestrictedWait& wait, ReadInPartsFn readInParts, unsigned readsAtOnce)
+    : BackgroundFolderLister(wait, ReadFolderFn(), readsAtOnce) {
+    if (readInParts)
+        shared_ = std::make_shared<Shared>(std::move(readInParts), std::max(1u, readsAtOnce), shared_->submit);
+}
 
 BackgroundFolderLister::~BackgroundFolderLister() { DropOutstanding(); }
 
@@ -117,14 +130,35 @@ bool BackgroundFolderLister::StartWorkers(const std::shared_ptr<Shared>& shared,
 
 void BackgroundFolderLister::Prefetch(const std::vector<std::wstring>& folders) {
     if (wait_.Stopped()) return;
-    for (const auto& folder : folders)
+    std::size_t n = 0;
+    for (const auto& folder : folders) {
         if (!requests_.count(folder)) requests_.emplace(folder, Start(folder, false));
+        // 10,000 children of one node are announced at once.
+        if ((++n & 255) == 0) {
+            wait_.Breathe();
+            if (wait_.Stopped()) return;
+        }
+    }
     std::lock_guard lock(shared_->mutex);
     // A worker that cannot be had now is asked for again when the folder is listed.
     StartWorkers(shared_, shared_->readsAtOnce);
 }
 
-FolderListing BackgroundFolderLister::List(std::wstring_view folderView) {
+FolderListing BackgroundFolderLister::List(std::wstring_view folder) {
+    std::vector<std::wstring> subFolders;
+    FolderListing listing = ListInParts(folder, [&subFolders](std::vector<std::wstring>& part) {
+        if (subFolders.empty())
+            subFolders = std::move(part);
+        else
+            subFolders.insert(subFolders.end(), std::make_move_iterator(part.begin()),
+                              std::make_move_iterator(part.end()));
+    });
+    // What broke off counts for nothing.
+    if (listing.Outcome() == ListOutcome::Read) listing.subFolders = std::move(subFolders);
+    return listing;
+}
+
+FolderListing BackgroundFolderLister::ListInParts(std::wstring_view folderView, const ListingPart& onPart) {
     // Let the window answer between many quick listings as well.
     wait_.Breathe();
     if (wait_.Stopped()) return FolderListing::Stopped();
@@ -159,18 +193,37 @@ FolderListing BackgroundFolderLister::List(std::wstring_view folderView) {
             std::erase(shared_->pending, request);
         }
     }
-    const auto done = [&] {
+    // Ready when the read is done or a part of it waits to be handed over.
+    const auto ready = [&] {
         std::lock_guard lock(shared_->mutex);
-        return request->done;
+        return request->done || !request->parts.empty();
     };
-    // Most listings take well under a millisecond: a moment's yielding picks them up
-    // without putting the thread to sleep and waking it again.
-    const auto spinUntil = std::chrono::steady_clock::now() + std::chrono::microseconds(500);
-    while (!done() && std::chrono::steady_clock::now() < spinUntil) std::this_thread::yield();
-    ++shared_->waiting;
-    const bool ready = wait_.WaitFor(shared_->wake, done);
-    --shared_->waiting;
-    if (!ready) {
+    bool waited = true;
+    while (true) {
+        // Most listings take well under a millisecond: a moment's yielding picks them up
+        // without putting the thread to sleep and waking it again.
+        const auto spinUntil = std::chrono::steady_clock::now() + std::chrono::microseconds(500);
+        while (!ready() && std::chrono::steady_clock::now() < spinUntil) std::this_thread::yield();
+        ++shared_->waiting;
+        waited = wait_.WaitFor(shared_->wake, ready);
+        --shared_->waiting;
+        if (!waited) break;
+        std::vector<std::vector<std::wstring>> parts;
+        bool done = false;
+        {
+            std::lock_guard lock(shared_->mutex);
+            parts.swap(request->parts);
+            done = request->done;
+        }
+        // Added on this thread while the worker reads on; adding may pump and be stopped.
+        for (auto& part : parts) onPart(part);
+        if (done) break;
+        if (wait_.Stopped()) {
+            waited = false;
+            break;
+        }
+    }
+    if (!waited) {
         // Stopped: this read and every other outstanding one are given up.
         {
             std::lock_guard lock(shared_->mutex);
@@ -180,9 +233,16 @@ FolderListing BackgroundFolderLister::List(std::wstring_view folderView) {
         DropOutstanding();
         return FolderListing::Stopped();
     }
-    std::lock_guard lock(shared_->mutex);
-    if (request->error != 0) return FolderListing::Failed(ListFailure{false, SystemErrorText(request->error)});
-    return std::move(request->result);
+    FolderListing result;
+    {
+        std::lock_guard lock(shared_->mutex);
+        if (request->error != 0) return FolderListing::Failed(ListFailure{false, SystemErrorText(request->error)});
+        result = std::move(request->result);
+    }
+    // A reader that hands the listing over whole: the last part, or the only one.
+    if (result.Outcome() == ListOutcome::Read && !result.subFolders.empty()) onPart(result.subFolders);
+    result.subFolders.clear();
+    return result;
 }
 
 void CALLBACK BackgroundFolderLister::ReadWorker(PTP_CALLBACK_INSTANCE, void* context) {
@@ -211,7 +271,13 @@ void CALLBACK BackgroundFolderLister::ReadWorker(PTP_CALLBACK_INSTANCE, void* co
         FolderListing result;
         DWORD error = 0;
         try {
-            result = shared->read(request->folder);
+            result = shared->read(request->folder, [&shared, &request](std::vector<std::wstring>& part) {
+                std::lock_guard lock(shared->mutex);
+                if (request->abandoned) return;
+                request->parts.push_back(std::move(part));
+                part = {};
+                if (shared->waiting > 0) SetEvent(shared->wake);
+            });
         } catch (const std::bad_alloc&) {
             error = ERROR_NOT_ENOUGH_MEMORY;
         } catch (...) {

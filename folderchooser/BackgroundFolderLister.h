@@ -27,6 +27,8 @@ namespace ovaro::folders {
 
 // Lists one folder; runs on a worker thread.
 using ReadFolderFn = std::function<FolderListing(const std::wstring& folder)>;
+// The same, handing the sub-folders over in parts as they are read (see ListInParts).
+using ReadInPartsFn = std::function<FolderListing(const std::wstring& folder, const ListingPart& onPart)>;
 // Starts one worker that runs callback(context) on another thread; false, with the
 // reason in GetLastError, when it cannot. TrySubmitThreadpoolCallback by default.
 using SubmitWorkerFn = std::function<bool(PTP_SIMPLE_CALLBACK callback, void* context)>;
@@ -35,10 +37,15 @@ class BackgroundFolderLister final : public FolderLister {
 public:
     // Reads wait on the network more than they compute, so more at a time than cores.
     static constexpr unsigned kReadsAtOnce = 8;
+    // A big folder reaches the window's thread in parts of this many sub-folders, each
+    // added while the worker reads the next.
+    static constexpr std::size_t kPartSize = 256;
 
-    // read lists one folder (the platform's listing by default).
+    // read lists one folder, handing it over whole (the platform's listing in parts by default).
     explicit BackgroundFolderLister(RestrictedWait& wait, ReadFolderFn read = nullptr,
                                     unsigned readsAtOnce = kReadsAtOnce, SubmitWorkerFn submit = nullptr);
+    // readInParts lists one folder, handing it over in parts as it reads.
+    BackgroundFolderLister(RestrictedWait& wait, ReadInPartsFn readInParts, unsigned readsAtOnce = kReadsAtOnce);
     ~BackgroundFolderLister() override;
     BackgroundFolderLister(const BackgroundFolderLister&) = delete;
     BackgroundFolderLister& operator=(const BackgroundFolderLister&) = delete;
@@ -46,6 +53,9 @@ public:
     // Waits in the RestrictedWait for the folder's read; stopped when the wait's operation
     // is or becomes stopped, which abandons every outstanding read.
     FolderListing List(std::wstring_view folder) override;
+    // The same wait, handing each part to onPart on the window's thread as soon as the
+    // worker has read it, also while the worker reads on.
+    FolderListing ListInParts(std::wstring_view folder, const ListingPart& onPart) override;
     void Prefetch(const std::vector<std::wstring>& folders) override;
 
     // The operation is over: abandons every read not yet handed to the logic.

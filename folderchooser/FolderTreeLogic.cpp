@@ -87,7 +87,48 @@ void FolderTreeLogic::Create() {
 void FolderTreeLogic::SetzeSubNodes(NodeHandle actNode, const std::wstring& pfad) {
     if (actNode == kNoNode || tree_.HasChildren(actNode)) return;
 
-    const FolderListing listing = lister_.List(pfad);
+    // The sub-folders are added part by part while the lister reads the rest, so that
+    // adding and reading overlap; the listing still counts as one read as a whole.
+    std::wstring failure;  // why adding stopped; the rest of the listing is not added
+    bool holding = false;
+    bool added = false;
+    const std::size_t n = pfad.size();
+    const FolderListing listing = lister_.ListInParts(pfad, [&](std::vector<std::wstring>& part) {
+        if (!failure.empty() || part.empty()) return;
+        if (!holding) {
+            tree_.BeginUpdate();
+            holding = true;
+        }
+        for (const auto& entry : part) {
+            if (entry.size() <= n) {
+                failure = std::wstring(kTextBadEntry) + entry;
+                return;
+            }
+            const std::wstring_view name = std::wstring_view(entry).substr(n);
+            std::wstring full;
+            full.reserve(pfad.size() + name.size());
+            full.append(pfad).append(name);
+            const std::wstring key = lower_(full);
+            if (tree_.Find(key) != kNoNode) {
+                // Two names that differ only in letter case (possible on case-sensitive file
+                // systems) share one key; the tree cannot hold both.
+                failure = std::wstring(kTextKeyTaken) + entry;
+                return;
+            }
+            std::wstring error;
+            if (tree_.AddLast(actNode, key, name, Picture::ClosedFolder, Picture::OpenFolder, &error) == kNoNode) {
+                failure = error;
+                return;
+            }
+            added = true;
+        }
+    });
+    if (listing.Outcome() != ListOutcome::Read) {
+        // A listing that broke off or was stopped is not trusted in part: what its first
+        // parts added goes again, and the node stays unread, to be read at its next occasion.
+        if (added) tree_.RemoveChildren(actNode);
+        if (holding) tree_.EndUpdate();
+    }
     switch (listing.Outcome()) {
         case ListOutcome::Stopped:
             // Nothing is known about the folder: the node stays unread, and is read at its
@@ -102,30 +143,7 @@ void FolderTreeLogic::SetzeSubNodes(NodeHandle actNode, const std::wstring& pfad
             return;
         case ListOutcome::Read: break;
     }
-    if (listing.subFolders.empty()) return;
-
-    std::wstring failure;
-    tree_.BeginUpdate();
-    const std::size_t n = pfad.size();
-    for (const auto& entry : listing.subFolders) {
-        if (entry.size() <= n) {
-            failure = std::wstring(kTextBadEntry) + entry;
-            break;
-        }
-        const std::wstring name = entry.substr(n);
-        const std::wstring key = lower_(pfad + name);
-        if (tree_.Find(key) != kNoNode) {
-            // Two names that differ only in letter case (possible on case-sensitive file
-            // systems) share one key; the tree cannot hold both.
-            failure = std::wstring(kTextKeyTaken) + entry;
-            break;
-        }
-        std::wstring error;
-        if (tree_.AddLast(actNode, key, name, Picture::ClosedFolder, Picture::OpenFolder, &error) == kNoNode) {
-            failure = error;
-            break;
-        }
-    }
+    if (!holding) return;  // no sub-folder
     // Redraw before any message, so the tree behind the message box is current.
     tree_.EndUpdate();
     if (!failure.empty()) ShowMessage(std::wstring(kTextAddFailed) + failure, MessageStyle::Ok);
@@ -225,6 +243,10 @@ void FolderTreeLogic::SetPath(std::wstring_view newPath) {
 
     bool complete = true;
     std::wstring key;
+    // Redraw held over the whole walk, not once per level: each time it is turned back on
+    // the tree view goes over every node that shows, and a tree that shows paints. It is
+    // on again before the scrolling, which wants the tree's layout current.
+    Hold();
     for (const auto& part : parts) {
         if (!part.empty()) {
             key += part;
@@ -243,6 +265,7 @@ void FolderTreeLogic::SetPath(std::wstring_view newPath) {
         }
         ExpandFromCode(selected);
     }
+    Release();
     if (complete) {
         if (const NodeHandle selected = tree_.Selected(); selected != kNoNode) tree_.EnsureVisible(selected);
     }

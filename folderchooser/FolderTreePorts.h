@@ -56,6 +56,10 @@ public:
     // Bracket bulk inserts so the display is not redrawn per node; nestable.
     virtual void BeginUpdate() = 0;
     virtual void EndUpdate() = 0;
+    // Takes the children of node out again, with everything below them and their keys: for
+    // a listing that broke off after its first parts were added. The node's expanded state
+    // stays; handles of the removed nodes are not used again.
+    virtual void RemoveChildren(NodeHandle node) = 0;
 };
 
 // Platform drive type numbers.
@@ -109,11 +113,26 @@ struct FolderListing {
     }
 };
 
+// Takes the next part of a listing's sub-folders (full paths, in the lister's order); it
+// may move them out.
+using ListingPart = std::function<void(std::vector<std::wstring>& part)>;
+
 class FolderLister {
 public:
     virtual ~FolderLister() = default;
     // Lists the sub-folders of folder, a path ending in "\".
     virtual FolderListing List(std::wstring_view folder) = 0;
+    // The same listing, its sub-folders handed to onPart in parts while it is read, so that
+    // the caller adds one part while the next is read. The result carries the outcome and
+    // no sub-folders: all went to onPart. Failed or stopped after some parts means the
+    // listing broke off, and the parts handed over do not count. This one hands the whole
+    // listing over at its end, as one part.
+    virtual FolderListing ListInParts(std::wstring_view folder, const ListingPart& onPart) {
+        FolderListing listing = List(folder);
+        if (listing.Outcome() == ListOutcome::Read && !listing.subFolders.empty()) onPart(listing.subFolders);
+        listing.subFolders.clear();
+        return listing;
+    }
     // The folders that List will be asked for next, in that order: a lister that can read
     // ahead starts them now. Only a hint; List is still called for each.
     virtual void Prefetch(const std::vector<std::wstring>& folders) { (void)folders; }

@@ -131,4 +131,8 @@ void RestrictedWait::Breathe() {
     if (active_ && Clock::now() - lastPump_ >= kBreatheEvery) Pump();
 }
 
+void RestrictedWait::Answer() {
+    if (active_) Pump();
+}
+
 }  // namespace ovaro::folders

@@ -45,6 +45,9 @@ public:
     // Runs the restricted loop once if the thread has not done so for a while: for work
     // that is long but not a wait, such as inserting 100,000 nodes.
     void Breathe();
+    // Runs the restricted loop once now, during an operation: before and after one step
+    // that holds the thread for long and cannot be cut, so that the step stands alone.
+    void Answer();
 
 private:
     using Clock = std::chrono::steady_clock;

@@ -1,5 +1,8 @@
 #include "Win32FolderSources.h"
 
+#include <iterator>
+#include <limits>
+#include <utility>
 #include <vector>
 
 #include "OwnedHandle.h"
@@ -80,6 +83,25 @@ FolderListing Win32FolderLister::List(std::wstring_view folder) { return ReadFol
 
 FolderListing ReadFolder(std::wstring_view folder) {
     FolderListing out;
+    FolderListing result = ReadFolderInParts(
+        folder,
+        [&out](std::vector<std::wstring>& part) {
+            if (out.subFolders.empty())
+                out.subFolders = std::move(part);
+            else
+                out.subFolders.insert(out.subFolders.end(), std::make_move_iterator(part.begin()),
+                                      std::make_move_iterator(part.end()));
+        },
+        std::numeric_limits<std::size_t>::max());
+    // A listing that broke off is not trusted in part: the node stays unread and is read
+    // again at its next occasion.
+    if (result.failure) out.subFolders.clear();
+    out.failure = std::move(result.failure);
+    return out;
+}
+
+FolderListing ReadFolderInParts(std::wstring_view folder, const ListingPart& onPart, std::size_t partSize) {
+    FolderListing out;
     // Only absolute folders: the root's own path (Arbeitsplatz\) must not be read
     // relative to the program's current folder.
     if (!IsAbsolute(folder)) {
@@ -98,6 +120,11 @@ FolderListing ReadFolder(std::wstring_view folder) {
         return out;
     }
     const OwnedFind find(first);  // closed also when adding a name throws
+    // Parts of a known size are made at their size, so that the heap is not asked again
+    // and again while the window's thread allocates beside this one.
+    constexpr std::size_t kReserveUpTo = 4096;
+    std::vector<std::wstring> part;
+    if (partSize <= kReserveUpTo) part.reserve(partSize);
     do {
         // The directories-only flag is a hint the file system may ignore.
         if ((data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0) continue;
@@ -109,15 +136,22 @@ FolderListing ReadFolder(std::wstring_view folder) {
         // file views leave them out by default; hidden-only or system-only folders show.
         constexpr DWORD kProtected = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
         if ((data.dwFileAttributes & kProtected) == kProtected) continue;
-        out.subFolders.push_back(std::wstring(folder) + std::wstring(name));
+        std::wstring path;
+        path.reserve(folder.size() + name.size());
+        path.append(folder).append(name);
+        part.push_back(std::move(path));
+        if (part.size() >= partSize) {
+            onPart(part);
+            part.clear();
+            if (partSize <= kReserveUpTo) part.reserve(partSize);
+        }
     } while (FindNextFileW(find.get(), &data));
     const DWORD error = GetLastError();
     if (error != ERROR_NO_MORE_FILES) {
-        // A listing that broke off is not trusted in part: the node stays unread and is
-        // read again at its next occasion.
-        out.subFolders.clear();
         out.failure = ListFailure{IsDriveNotAvailable(error, folder), SystemErrorText(error)};
+        return out;
     }
+    if (!part.empty()) onPart(part);
     return out;
 }
 

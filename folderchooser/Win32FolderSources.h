@@ -19,6 +19,9 @@ public:
 // Lists the sub-folders of folder (ending in "\") with the platform's file functions;
 // safe on any thread.
 FolderListing ReadFolder(std::wstring_view folder);
+// The same, handing the sub-folders to onPart every partSize of them as they are read and
+// the rest at the end; the result carries only the failure (see FolderLister::ListInParts).
+FolderListing ReadFolderInParts(std::wstring_view folder, const ListingPart& onPart, std::size_t partSize);
 
 // Lists on the calling thread.
 class Win32FolderLister final : public FolderLister {

@@ -1,5 +1,6 @@
 #include "Win32TreeNodes.h"
 
+#include <unordered_set>
 #include <vector>
 
 #include "SystemErrorText.h"
@@ -22,21 +23,27 @@ struct FromCode {
 
 }  // namespace
 
+void Win32TreeNodes::Tick() const {
+    // 100,000 children take a few hundred ms to insert, and under Wine every query of a
+    // node searches the tree view's list of all nodes, so going over 10,000 children takes
+    // as long; the clock is read every 64 calls.
+    if (wait_ != nullptr && (++calls_ & 63) == 0) wait_->Breathe();
+}
+
 NodeHandle Win32TreeNodes::AddLast(NodeHandle parent, std::wstring_view key, std::wstring_view text, Picture picture,
                                    Picture selectedPicture, std::wstring* error) {
-    // 100,000 children take a few hundred ms to insert; the clock is read every 64.
-    if (wait_ != nullptr && (++inserts_ & 63) == 0) wait_->Breathe();
-    if (!key.empty() && byKey_.count(std::wstring(key))) {
+    Tick();
+    if (!key.empty() && byKey_.find(key) != byKey_.end()) {
         // Not the platform's own failure, so describe it with the platform's text for it.
         if (error) *error = SystemErrorText(ERROR_ALREADY_EXISTS);
         return kNoNode;
     }
-    std::wstring textCopy(text);
+    text_.assign(text);  // the tree view takes a text that ends in a NUL, and copies it
     TVINSERTSTRUCTW insert{};
     insert.hParent = parent == kNoNode ? TVI_ROOT : Item(parent);
     insert.hInsertAfter = TVI_LAST;
     insert.item.mask = TVIF_TEXT | TVIF_IMAGE | TVIF_SELECTEDIMAGE;
-    insert.item.pszText = textCopy.data();
+    insert.item.pszText = text_.data();
     insert.item.iImage = static_cast<int>(picture);
     insert.item.iSelectedImage = static_cast<int>(selectedPicture);
     SetLastError(ERROR_SUCCESS);
@@ -60,10 +67,12 @@ std::size_t Win32TreeNodes::ChildCount(NodeHandle node) const {
 }
 
 NodeHandle Win32TreeNodes::FirstChild(NodeHandle node) const {
+    Tick();
     return node == kNoNode ? kNoNode : Handle(Next(tree_, Item(node), TVGN_CHILD));
 }
 
 NodeHandle Win32TreeNodes::NextSibling(NodeHandle node) const {
+    Tick();
     return node == kNoNode ? kNoNode : Handle(Next(tree_, Item(node), TVGN_NEXT));
 }
 
@@ -73,6 +82,7 @@ NodeHandle Win32TreeNodes::Parent(NodeHandle node) const {
 
 std::wstring Win32TreeNodes::Text(NodeHandle node) const {
     if (node == kNoNode) return {};
+    Tick();
     // Folder names have at most 255 UTF-16 units; grow anyway if a text fills the buffer.
     std::vector<wchar_t> buffer(512);
     while (true) {
@@ -112,7 +122,7 @@ std::wstring Win32TreeNodes::FullPath(NodeHandle node) const {
 }
 
 NodeHandle Win32TreeNodes::Find(std::wstring_view key) const {
-    const auto it = byKey_.find(std::wstring(key));
+    const auto it = byKey_.find(key);
     return it == byKey_.end() ? kNoNode : Handle(it->second);
 }
 
@@ -128,7 +138,12 @@ void Win32TreeNodes::Expand(NodeHandle node) {
     if (node == kNoNode) return;
     FromCode guard(fromCode_);
     if (HasChildren(node)) {
+        // Showing n children makes the tree view measure each text at once (Wine: about
+        // 8 ms per 1,000), which cannot be cut; the thread answers right before and after,
+        // so that nothing else adds to that stretch.
+        if (wait_ != nullptr) wait_->Answer();
         SendMessageW(tree_, TVM_EXPAND, TVE_EXPAND, reinterpret_cast<LPARAM>(Item(node)));
+        if (wait_ != nullptr) wait_->Answer();
         return;
     }
     // The tree view refuses to expand a node without children; mark it, so children
@@ -164,6 +179,34 @@ void Win32TreeNodes::EndUpdate() {
         SendMessageW(tree_, WM_SETREDRAW, TRUE, 0);
         InvalidateRect(tree_, nullptr, TRUE);
     }
+}
+
+void Win32TreeNodes::RemoveChildren(NodeHandle node) {
+    if (node == kNoNode || !HasChildren(node)) return;
+    // Their keys first, while the items can still be walked.
+    std::unordered_set<HTREEITEM> gone;
+    std::vector<HTREEITEM> pending{Item(node)};
+    while (!pending.empty()) {
+        const HTREEITEM item = pending.back();
+        pending.pop_back();
+        for (auto c = Next(tree_, item, TVGN_CHILD); c != nullptr; c = Next(tree_, c, TVGN_NEXT)) {
+            gone.insert(c);
+            pending.push_back(c);
+        }
+    }
+    std::erase_if(byKey_, [&](const auto& entry) { return gone.count(entry.second) != 0; });
+    // Collapsing with the reset takes every child out in one call. The tree view keeps the
+    // node's button then; it goes, and the expanded state comes back.
+    const bool expanded = IsExpanded(node);
+    FromCode guard(fromCode_);
+    SendMessageW(tree_, TVM_EXPAND, TVE_COLLAPSE | TVE_COLLAPSERESET, reinterpret_cast<LPARAM>(Item(node)));
+    TVITEMW item{};
+    item.mask = TVIF_CHILDREN | TVIF_STATE | TVIF_HANDLE;
+    item.hItem = Item(node);
+    item.cChildren = 0;
+    item.state = expanded ? TVIS_EXPANDED : 0;
+    item.stateMask = TVIS_EXPANDED;
+    SendMessageW(tree_, TVM_SETITEMW, 0, reinterpret_cast<LPARAM>(&item));
 }
 
 }  // namespace ovaro::folders

@@ -5,7 +5,9 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include <functional>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 
 #include "FolderTreePorts.h"
@@ -15,7 +17,7 @@ namespace ovaro::folders {
 
 class Win32TreeNodes final : public TreeNodes {
 public:
-    // With a wait, long runs of inserts let the window's thread answer in between.
+    // With a wait, long runs of inserts and queries let the window's thread answer in between.
     explicit Win32TreeNodes(HWND tree, RestrictedWait* wait = nullptr) : tree_(tree), wait_(wait) {}
 
     NodeHandle AddLast(NodeHandle parent, std::wstring_view key, std::wstring_view text, Picture picture,
@@ -37,6 +39,7 @@ public:
     void EnsureVisible(NodeHandle node) override;
     void BeginUpdate() override;
     void EndUpdate() override;
+    void RemoveChildren(NodeHandle node) override;
 
     // True while this class expands or scrolls from code, so that the control's
     // notification handler does not run the expand handling a second time.
@@ -46,10 +49,19 @@ public:
     static NodeHandle Handle(HTREEITEM item) { return reinterpret_cast<NodeHandle>(item); }
 
 private:
+    // Long runs of calls answer the system in between (see Breathe).
+    void Tick() const;
+
     HWND tree_;
     RestrictedWait* wait_;
-    unsigned inserts_ = 0;
-    std::unordered_map<std::wstring, HTREEITEM> byKey_;
+    mutable unsigned calls_ = 0;
+    // Looked up by a view of the key, without a copy of it for every lookup.
+    struct KeyHash {
+        using is_transparent = void;
+        std::size_t operator()(std::wstring_view key) const noexcept { return std::hash<std::wstring_view>{}(key); }
+    };
+    std::unordered_map<std::wstring, HTREEITEM, KeyHash, std::equal_to<>> byKey_;
+    std::wstring text_;  // the text handed to the tree view, kept for its buffer
     int updateDepth_ = 0;
     int fromCode_ = 0;
 };

@@ -1,19 +1,119 @@
 #!/usr/bin/env bash
 # Builds the benchmark with the mingw preset, prepares its own Wine prefix with scratch
-# drives, runs every case and prints the table. Not a test: nothing passes or fails on time.
-#   scripts/bench.sh
+# drives, runs the cases and prints the README's table. Not a test: nothing passes or fails
+# on time.
+#   scripts/bench.sh                 every case once: one complete run, the README's table
+#   scripts/bench.sh expand path     only these cases (for development)
+#   scripts/bench.sh --runs 2        every case twice: run 1's table, then the spread of the
+#                                    key figure of each row over the runs (bench/RESULTS.md)
+#   scripts/bench.sh --table FILE... only print the tables of runs saved before
+# The cases: create expand path startup picker memory startup-controls soak responsive-slow
+# responsive-wide slow-expand; besides them, for development: split (where the time of
+# creation, expansion and walk goes, per node), stalls (what holds the window's thread
+# longest while the dialog opens at s:\), overlap (a bare listing beside bare inserts) and parts.
 # Env: OVARO_BENCH_PICKER_LIMIT  seconds the platform picker gets per attempt (default 20)
-#      OVARO_BENCH_CASES         cases to run (default: "create expand path startup picker memory
-#                                startup-controls soak responsive-slow responsive-wide slow-expand")
+#      OVARO_BENCH_CASES         the cases, when none are given as arguments
 #      OVARO_BENCH_SOAK_CYCLES   uses of the folder dialog in the soak (default 1000)
+# Each run's BENCH lines are kept in build/mingw/bench-results-<run>.txt.
 # The prefix (build/mingw/bench-wine/prefix) has no z: drive, so that the tree reads only
 # the bench drives and c:. Its drives are Linux folders made here with mkdir, which is
 # far faster than making 140,000 folders through Wine; they are kept for later runs.
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 cd "$root"
-cases=${OVARO_BENCH_CASES:-create expand path startup picker memory startup-controls soak responsive-slow responsive-wide slow-expand}
+all_cases="create expand path startup picker memory startup-controls soak responsive-slow responsive-wide slow-expand"
+runs=1
+table_only=()
+given=()
+while [ $# -gt 0 ]; do
+  case $1 in
+    --runs) runs=$2; shift ;;
+    --table) shift; table_only=("$@"); break ;;
+    -h|--help) sed -n '2,/^set -euo/p' "$0" | sed '$d; s/^# \{0,1\}//'; exit 0 ;;
+    -*) echo "bench.sh: unknown option $1" >&2; exit 2 ;;
+    *) given+=("$1") ;;
+  esac
+  shift
+done
+if [ ${#given[@]} -gt 0 ]; then cases="${given[*]}"; else cases=${OVARO_BENCH_CASES:-$all_cases}; fi
 limit=${OVARO_BENCH_PICKER_LIMIT:-20}
+
+# The README's table from one run's BENCH lines: median [min..max] of the repeats.
+readme_table() {
+  echo "| case | n | ours | floor / peer | ratio | target |"
+  echo "|---|---|---|---|---|---|"
+  awk '
+    function fig(m, lo, hi, unit) { return m unit " [" lo ".." hi "]" }
+    function target(t) { if (t ~ /^<[^=]/) sub(/^</, "< ", t); gsub(/<=/, "<= ", t); gsub(/>=/, ">= ", t); return t }
+    { delete kv; for (i = 2; i <= NF; i++) { split($i, a, "="); kv[a[1]] = substr($i, length(a[1]) + 2) } }
+    kv["error"] != "" { printf "| %s | | error: %s | | | |\n", kv["case"], kv["error"]; next }
+    kv["case"] == "memory" {
+      printf "| memory (private bytes) | %s nodes | %s B/node [%s..%s] beyond the bare tree view | bare tree view %s B/node | | <= 300 B/node |\n",
+        kv["n"], kv["bytes_per_node"], kv["bytes_per_node_min"], kv["bytes_per_node_max"], kv["tree_bytes_per_node"]; next }
+    kv["case"] == "soak" {
+      printf "| soak | %s uses | growth from use 50 to %s: handles %s, GDI objects %s, windows %s, private bytes %s (heap %s B) | | | +0, +0, +0, < 64 KB |\n",
+        kv["n"], kv["n"], kv["handles"], kv["gdi"], kv["windows"], kv["private_bytes"], kv["heap_bytes"]; next }
+    kv["case"] ~ /^responsive/ {
+      printf "| %s | | longest unanswered WM_NULL %s; dialog open after %s ms | | | %s ms each run |\n",
+        kv["case"], fig(kv["median_ms"], kv["min_ms"], kv["max_ms"], " ms"), kv["open_ms"], target(kv["target"]); next }
+    kv["case"] ~ /^slow-expand/ {
+      printf "| %s | %s | %s | serial %s ms | %s | %s |\n", kv["case"], kv["n"],
+        fig(kv["median_ms"], kv["min_ms"], kv["max_ms"], " ms"), kv["serial_ms"], kv["ratio"], target(kv["target"]); next }
+    kv["case"] == "exe-size" { printf "| exe size | | %s bytes | | | %s |\n", kv["bytes"], target(kv["target"]); next }
+    kv["case"] ~ /^picker/ {
+      peer = kv["peer_ms"] != "" ? "SHBrowseForFolderW " fig(kv["peer_ms"], kv["peer_min_ms"], kv["peer_max_ms"], " ms") : "SHBrowseForFolderW " kv["peer"]
+      printf "| %s | | %s | %s | speedup %s | %s |\n", kv["case"], fig(kv["median_ms"], kv["min_ms"], kv["max_ms"], " ms"),
+        peer, kv["speedup"], target(kv["target"]); next }
+    kv["case"] == "startup-controls" {
+      printf "| startup-controls | 38 | %s | same window and 38 controls, nothing else: %s | %s | %s |\n",
+        fig(kv["median_ms"], kv["min_ms"], kv["max_ms"], " ms"), fig(kv["floor_ms"], kv["floor_min_ms"], kv["floor_max_ms"], " ms"),
+        kv["ratio"], target(kv["target"]); next }
+    kv["median_ms"] != "" && kv["floor_ms"] != "" {
+      printf "| %s | %s | %s | %s | %s | %s |\n", kv["case"], kv["n"], fig(kv["median_ms"], kv["min_ms"], kv["max_ms"], " ms"),
+        fig(kv["floor_ms"], kv["floor_min_ms"], kv["floor_max_ms"], " ms"), kv["ratio"], target(kv["target"]) }
+  ' "$1"
+}
+
+# The key figure of every row in each run, side by side: what moves between runs.
+spread_table() {
+  local header="| case | n |" rule="|---|---|" i=1 f
+  for f in "$@"; do header+=" run $i |"; rule+="---|"; i=$((i + 1)); done
+  echo "$header"; echo "$rule"
+  awk '
+    function key(c, n) { return c SUBSEP n }
+    { delete kv; for (i = 2; i <= NF; i++) { split($i, a, "="); kv[a[1]] = substr($i, length(a[1]) + 2) } }
+    FNR == 1 { run++ }
+    kv["case"] == "" || kv["error"] != "" { next }
+    {
+      c = kv["case"]; n = kv["n"]
+      if (c == "memory") v = kv["bytes_per_node"] " B/node"
+      else if (c == "soak") v = "private " kv["private_bytes"] " B, handles " kv["handles"]
+      else if (c ~ /^responsive/) v = kv["median_ms"] " ms [" kv["min_ms"] ".." kv["max_ms"] "]"
+      else if (c ~ /^picker/) v = "speedup " kv["speedup"]
+      else if (c == "exe-size") v = kv["bytes"] " bytes"
+      else v = "ratio " kv["ratio"]
+      k = key(c, n); if (!(k in seen)) { seen[k] = 1; order[++rows] = k }
+      val[k, run] = v
+    }
+    END {
+      for (r = 1; r <= rows; r++) {
+        split(order[r], cn, SUBSEP); line = "| " cn[1] " | " cn[2] " |"
+        for (x = 1; x <= run; x++) line = line " " ((order[r], x) in val ? val[order[r], x] : "") " |"
+        print line
+      }
+    }
+  ' "$@"
+}
+
+machine() {
+  echo "$(nproc) cores, $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2 | sed 's/^ //'), $(wine --version 2>/dev/null || echo wine)"
+}
+
+if [ ${#table_only[@]} -gt 0 ]; then
+  readme_table "${table_only[0]}"
+  [ ${#table_only[@]} -gt 1 ] && { echo; spread_table "${table_only[@]}"; }
+  exit 0
+fi
 
 echo "== build (mingw preset)"
 cmake --preset mingw >/dev/null
@@ -96,9 +196,8 @@ cp "$build/bench/ovaro_bench.exe" "$build/bench/ovaro_bench_minimal.exe" "$build
 wineserver -p 2>/dev/null || true
 wine cmd.exe /c exit </dev/null >/dev/null 2>&1 || true
 
-results="$build/bench-results.txt"
-: > "$results"
-bench() { wine 'c:\ovaro-bench\ovaro_bench.exe' "$@" </dev/null 2>"$state/stderr.txt" | tr -d '\r' | grep '^BENCH' | tee -a "$results" || true; }
+bench() { wine 'c:\ovaro-bench\ovaro_bench.exe' "$@" </dev/null 2>>"$state/stderr.txt" | tr -d '\r' |
+  grep '^BENCH\|^SPLIT\|^PART\|^STALL' | tee -a "$results" || true; }
 point_s() { ln -sfn "$data/s$1" "$WINEPREFIX/dosdevices/s:"; }
 # l: exists only for the cases that need it; the session is restarted so that the
 # mount manager sees it come (and go).
@@ -112,48 +211,42 @@ slow_drive() {  # slow_drive WAIT: every listing on l: waits WAIT seconds
   setsid /usr/bin/python3 "$root/tests/slowdrive/slowfs.py" "$slow/backing" "$slow/mnt" "$slow/rules" \
     </dev/null >"$slow/daemon.log" 2>&1 &
   slow_pid=$!
+  # Ended with SIGKILL at the end (it ignores SIGTERM while a listing sleeps); out of the
+  # shell's job table, so the shell does not report it "Killed".
+  disown "$slow_pid"
   for _ in $(seq 50); do mountpoint -q "$slow/mnt" && break; sleep 0.1; done
   ln -sfn "$slow/mnt" "$WINEPREFIX/dosdevices/l:"
   restart_session
 }
 
-echo "== run"
-for c in $cases; do
-  case $c in
-    create) for n in 1000 10000 100000; do point_s "$n"; bench create "$n"; done; point_s 10000 ;;
-    memory) point_s 100000; bench memory 100000; point_s 10000 ;;
-    picker) bench picker "$limit" ;;
-    soak) point_s soak; bench soak "${OVARO_BENCH_SOAK_CYCLES:-1000}"; point_s 10000 ;;
-    responsive-slow) slow_drive 3; bench responsive-slow ;;
-    responsive-wide) slow_drive 0; point_s 10000; bench responsive-wide ;;
-    slow-expand) slow_drive 0.25; bench slow-expand 250 drive; slow_drive 0; bench slow-expand 250 latency ;;
-    *) bench "$c" ;;
-  esac
+files=()
+for run in $(seq "$runs"); do
+  results="$build/bench-results-$run.txt"
+  files+=("$results")
+  : > "$results"
+  : > "$state/stderr.txt"
+  echo "== run $run of $runs ($(date -u '+%Y-%m-%d %H:%M UTC'), load average $(cut -d' ' -f1-3 /proc/loadavg))"
+  for c in $cases; do
+    case $c in
+      create) for n in 1000 10000 100000; do point_s "$n"; bench create "$n"; done; point_s 10000 ;;
+      memory) point_s 100000; bench memory 100000; point_s 10000 ;;
+      picker) bench picker "$limit" ;;
+      soak) point_s soak; bench soak "${OVARO_BENCH_SOAK_CYCLES:-1000}"; point_s 10000 ;;
+      responsive-slow) slow_drive 3; bench responsive-slow ;;
+      responsive-wide) slow_drive 0; point_s 10000; bench responsive-wide ;;
+      slow-expand) slow_drive 0.25; bench slow-expand 250 drive; slow_drive 0; bench slow-expand 250 latency ;;
+      split) for n in 10000 100000; do point_s "$n"; bench split "$n"; done; point_s 10000 ;;
+      *) bench "$c" ;;
+    esac
+  done
 done
 
 echo
-echo "== machine: $(nproc) cores, $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2 | sed 's/^ //'), $(wine --version)"
-awk '
-  { delete kv; for (i = 2; i <= NF; i++) { split($i, a, "="); kv[a[1]] = substr($i, length(a[1]) + 2) } }
-  kv["error"] != "" { printf "%-16s error: %s\n", kv["case"], kv["error"]; next }
-  kv["case"] == "memory" {
-    printf "%-16s %8s  %-40s %-28s %s\n", "memory", kv["n"], kv["bytes_per_node"] " B/node beyond the tree view",
-      "tree view " kv["tree_bytes_per_node"] " B/node", "target " kv["target"]; next }
-  kv["case"] == "soak" {
-    printf "%-16s %8s  %-40s %-28s %s\n", "soak", kv["n"], "growth from use 50: handles " kv["handles"] ", GDI " kv["gdi"] ", USER " kv["user"],
-      "windows " kv["windows"] ", private " kv["private_bytes"] " B, heap " kv["heap_bytes"] " B", "target " kv["target"]; next }
-  kv["case"] ~ /^responsive/ {
-    printf "%-16s %8s  %-40s %-28s %s\n", kv["case"], "", "longest unanswered " kv["longest_unanswered_ms"] " ms",
-      "median " kv["median_ms"] " ms, open " kv["open_ms"] " ms", "target " kv["target"]; next }
-  kv["case"] ~ /^slow-expand/ {
-    printf "%-16s %8s  %-40s %-28s %s\n", kv["case"], kv["n"], "ours " kv["median_ms"] " ms [" kv["min_ms"] ".." kv["max_ms"] "]",
-      "serial " kv["serial_ms"] " ms", "ratio " kv["ratio"] " (target " kv["target"] ")"; next }
-  kv["case"] == "exe-size" { printf "%-16s %8s  %-40s %-28s %s\n", "exe size", "", kv["bytes"] " bytes", "", "target " kv["target"]; next }
-  kv["case"] ~ /^picker/ {
-    peer = kv["peer_ms"] != "" ? kv["peer_ms"] " ms [" kv["peer_min_ms"] ".." kv["peer_max_ms"] "]" : kv["peer"]
-    printf "%-16s %8s  %-40s %-28s %s\n", kv["case"], "", "ours " kv["median_ms"] " ms [" kv["min_ms"] ".." kv["max_ms"] "]",
-      "picker " peer, "speedup " kv["speedup"] " (target " kv["target"] ")"; next }
-  { printf "%-16s %8s  %-40s %-28s %s\n", kv["case"], kv["n"], "ours " kv["median_ms"] " ms [" kv["min_ms"] ".." kv["max_ms"] "]",
-      "floor " kv["floor_ms"] " ms [" kv["floor_min_ms"] ".." kv["floor_max_ms"] "]", "ratio " kv["ratio"] " (target " kv["target"] ")" }
-' "$results"
-echo "(median [min..max] of the repeats; machine-readable lines in $results)"
+echo "== machine: $(machine); load average at the end $(cut -d' ' -f1-3 /proc/loadavg)"
+readme_table "${files[0]}"
+echo "(median [min..max] of the repeats of run 1; machine-readable lines in ${files[*]})"
+if [ ${#files[@]} -gt 1 ]; then
+  echo
+  echo "== spread over $runs runs"
+  spread_table "${files[@]}"
+fi

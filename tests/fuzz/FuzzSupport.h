@@ -27,8 +27,8 @@ inline void Require(bool condition, const char* what, const std::wstring& detail
 }
 
 // Passes every call to the in-memory tree and keeps each node's key, parent and text
-// as they were added. Nothing in TreeNodes can remove or change a node, so any
-// difference later is the inner tree's or the logic's fault.
+// as they were added. Only RemoveChildren takes nodes out (it forgets them here too), and
+// nothing changes a node, so any difference later is the inner tree's or the logic's fault.
 class KeyedTree final : public testing::ForwardingTreeNodes {
 public:
     // The base only keeps the reference until the member exists.
@@ -52,6 +52,20 @@ public:
     void EndUpdate() override {
         --depth_;
         ForwardingTreeNodes::EndUpdate();
+    }
+    void RemoveChildren(NodeHandle node) override {
+        std::vector<NodeHandle> gone;
+        for (NodeHandle c = memory_.FirstChild(node); c != kNoNode; c = memory_.NextSibling(c)) gone.push_back(c);
+        for (std::size_t i = 0; i < gone.size(); ++i)
+            for (NodeHandle c = memory_.FirstChild(gone[i]); c != kNoNode; c = memory_.NextSibling(c))
+                gone.push_back(c);
+        for (const NodeHandle n : gone) {
+            if (const auto it = nodes_.find(n); it != nodes_.end()) {
+                keys_.erase(it->second.key);
+                nodes_.erase(it);
+            }
+        }
+        memory_.RemoveChildren(node);
     }
 
     struct Added {

@@ -234,6 +234,38 @@ TYPED_TEST_P(FolderTreeLogicSuite, AFailureHalfWayKeepsWhatWasAddedAndIsNotReadA
     EXPECT_EQ(this->msgs_.shown.size(), 1u);
 }
 
+TYPED_TEST_P(FolderTreeLogicSuite, AListingInPartsAddsAsAWholeOneAndOneThatBreaksOffAddsNothing) {
+    this->TypicalMachine();
+    this->m_.AddFolder(L"c:\\Windows\\Fonts");
+    for (int year = 2020; year <= 2024; ++year) this->m_.AddFolder(L"c:\\Daten\\Jahr" + std::to_wstring(year));
+    this->m_.partSize_ = 2;
+    this->m_.BreakOff(L"c:\\Windows\\", L"Der angegebene Netzwerkname ist nicht mehr verf\u00fcgbar.");
+    this->logic_.Create();
+    EXPECT_EQ(this->ChildTexts(this->Node(L"c:")),
+              (std::vector<std::wstring>{L"Program Files", L"Windows", L"Temp", L"Daten"}));
+    this->logic_.SetPath(L"c:\\");
+    // Daten came in three parts, in order; Windows handed over System32 and Temp, then broke off.
+    EXPECT_EQ(this->ChildTexts(this->Node(L"c:\\daten")),
+              (std::vector<std::wstring>{L"Jahr2020", L"Jahr2021", L"Jahr2022", L"Jahr2023", L"Jahr2024"}));
+    EXPECT_EQ(this->Node(L"c:\\daten\\jahr2024"), this->rec_.NextSibling(this->Node(L"c:\\daten\\jahr2023")));
+    EXPECT_FALSE(this->rec_.HasChildren(this->Node(L"c:\\windows")));
+    EXPECT_EQ(this->Node(L"c:\\windows\\system32"), kNoNode);
+    EXPECT_EQ(this->Node(L"c:\\windows\\temp"), kNoNode);
+    ASSERT_EQ(this->msgs_.shown.size(), 1u);
+    EXPECT_EQ(this->msgs_.shown[0], (ShownMessage{L"Fehler beim Lesen des Ordners aufgetreten: Der angegebene "
+                                                  L"Netzwerkname ist nicht mehr verf\u00fcgbar.",
+                                                  MessageStyle::Critical}));
+    EXPECT_EQ(this->msgs_.shownWhileHeld, 0);
+    EXPECT_EQ(this->rec_.depth, 0);
+    // The node stays unread and is read whole at its next occasion.
+    this->m_.Mend(L"c:\\Windows\\");
+    this->logic_.OnNodeClick(this->Node(L"c:\\windows"));
+    EXPECT_EQ(this->ChildTexts(this->Node(L"c:\\windows")),
+              (std::vector<std::wstring>{L"System32", L"Temp", L"Fonts"}));
+    EXPECT_NE(this->Node(L"c:\\windows\\system32"), kNoNode);
+    EXPECT_EQ(this->msgs_.shown.size(), 1u);
+}
+
 TYPED_TEST_P(FolderTreeLogicSuite, PathWalkSelectsExpandsAndShowsTheDeepestNode) {
     this->TypicalMachine();
     this->logic_.Create();
@@ -369,9 +401,10 @@ REGISTER_TYPED_TEST_SUITE_P(
     UnreachableNetworkDriveTellsAtCreationAndStaysEmpty, ADriveListWithoutTerminatorGivesOnlyTheRoot,
     OtherReadFailuresShowThePlatformText, FolderKeysAreLowerCasePathsAndTextsKeepTheListedCase,
     ExpandReadsOneLevelAheadAndOnlyChildlessNodesAgain, ChildrenThatCannotBeReadEachTellAndAreReadAgain,
-    AFailureHalfWayKeepsWhatWasAddedAndIsNotReadAgain, PathWalkSelectsExpandsAndShowsTheDeepestNode,
-    PathWalkThatEndsEarlyKeepsTheDeepestFoundNodeUnscrolled, PathsThatFindNothingOnAFreshTreeChangeNothing,
-    PathsThatFindNothingReportTheNodeSelectedBefore, UnicodeNamesAreFoundWhateverTheirCase,
-    ClicksReadTheNodeAndAlwaysReport, CollapseReportsTheSelectionAndKeepsTheNodes);
+    AFailureHalfWayKeepsWhatWasAddedAndIsNotReadAgain, AListingInPartsAddsAsAWholeOneAndOneThatBreaksOffAddsNothing,
+    PathWalkSelectsExpandsAndShowsTheDeepestNode, PathWalkThatEndsEarlyKeepsTheDeepestFoundNodeUnscrolled,
+    PathsThatFindNothingOnAFreshTreeChangeNothing, PathsThatFindNothingReportTheNodeSelectedBefore,
+    UnicodeNamesAreFoundWhateverTheirCase, ClicksReadTheNodeAndAlwaysReport,
+    CollapseReportsTheSelectionAndKeepsTheNodes);
 
 }  // namespace ovaro::folders::testing

@@ -31,6 +31,7 @@ public:
     void EnsureVisible(NodeHandle n) override { inner_.EnsureVisible(n); }
     void BeginUpdate() override { inner_.BeginUpdate(); }
     void EndUpdate() override { inner_.EndUpdate(); }
+    void RemoveChildren(NodeHandle n) override { inner_.RemoveChildren(n); }
 
 private:
     TreeNodes& inner_;

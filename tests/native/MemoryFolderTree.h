@@ -2,6 +2,7 @@
 // In-memory doubles for the folder tree: a tree of nodes, a machine with drives and
 // folders, and a message sink that records instead of showing.
 
+#include <algorithm>
 #include <cwctype>
 #include <map>
 #include <memory>
@@ -97,6 +98,18 @@ public:
     }
     void BeginUpdate() override { ++updateDepth_; }
     void EndUpdate() override { --updateDepth_; }
+    void RemoveChildren(NodeHandle node) override {
+        if (!Valid(node)) return;
+        std::vector<NodeHandle> gone = std::move(At(node).children);
+        At(node).children.clear();
+        for (std::size_t i = 0; i < gone.size(); ++i) {
+            Node& n = At(gone[i]);
+            gone.insert(gone.end(), n.children.begin(), n.children.end());
+            if (!n.key.empty()) byKey_.erase(n.key);
+            if (selected_ == gone[i]) selected_ = kNoNode;
+            n.removed = true;
+        }
+    }
 
     int updateDepth() const { return updateDepth_; }
     int adds() const { return adds_; }
@@ -108,8 +121,9 @@ private:
         Picture picture, selectedPicture;
         std::vector<NodeHandle> children;
         bool expanded;
+        bool removed = false;
     };
-    bool Valid(NodeHandle n) const { return n != kNoNode && n <= nodes_.size(); }
+    bool Valid(NodeHandle n) const { return n != kNoNode && n <= nodes_.size() && !nodes_[n - 1].removed; }
     Node& At(NodeHandle n) { return nodes_[n - 1]; }
     const Node& At(NodeHandle n) const { return nodes_[n - 1]; }
 
@@ -182,6 +196,31 @@ public:
 
     void Prefetch(const std::vector<std::wstring>& folders) override { prefetched_.push_back(folders); }
 
+    // With partSize_ above 0, listings are handed over in parts of that many sub-folders,
+    // as a lister that reads on another thread does; a folder set to break off hands over
+    // all its parts but the last and then fails.
+    FolderListing ListInParts(std::wstring_view folder, const ListingPart& onPart) override {
+        if (partSize_ == 0) return FolderLister::ListInParts(folder, onPart);
+        FolderListing listing = List(folder);
+        const auto breakOff = breakOffs_.find(Lower(std::wstring(folder)));
+        const std::size_t count = listing.subFolders.size();
+        for (std::size_t first = 0; first < count; first += partSize_) {
+            if (breakOff != breakOffs_.end() && first + partSize_ >= count) break;
+            std::vector<std::wstring> part(
+                listing.subFolders.begin() + static_cast<std::ptrdiff_t>(first),
+                listing.subFolders.begin() + static_cast<std::ptrdiff_t>(std::min(count, first + partSize_)));
+            onPart(part);
+        }
+        listing.subFolders.clear();
+        if (breakOff != breakOffs_.end()) listing.failure = breakOff->second;
+        return listing;
+    }
+    void BreakOff(const std::wstring& folder, std::wstring description) {
+        breakOffs_[Lower(folder)] = ListFailure{false, std::move(description)};
+    }
+    void Mend(const std::wstring& folder) { breakOffs_.erase(Lower(folder)); }
+    std::size_t partSize_ = 0;
+
     int ListCount(const std::wstring& folder) const {
         int n = 0;
         for (const auto& f : listed_) n += f == folder;
@@ -198,6 +237,7 @@ private:
     std::map<std::wstring, unsigned> types_;
     std::map<std::wstring, std::vector<std::wstring>> folders_;
     std::map<std::wstring, ListFailure> failures_;
+    std::map<std::wstring, ListFailure> breakOffs_;
 };
 
 struct ShownMessage {

@@ -3,6 +3,7 @@
 // texts that look like format strings.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cwctype>
 #include <functional>
 #include <string>
@@ -71,6 +72,16 @@ public:
     void EnsureVisible(NodeHandle n) override { shown_ = n; }
     void BeginUpdate() override {}
     void EndUpdate() override {}
+    void RemoveChildren(NodeHandle n) override {
+        std::vector<NodeHandle> gone;
+        for (NodeHandle c = At(n).first; c != kNoNode; c = At(c).next) gone.push_back(c);
+        for (std::size_t i = 0; i < gone.size(); ++i)
+            for (NodeHandle c = At(gone[i]).first; c != kNoNode; c = At(c).next) gone.push_back(c);
+        std::erase_if(
+            byKey_, [&](const auto& entry) { return std::find(gone.begin(), gone.end(), entry.second) != gone.end(); });
+        At(n).first = At(n).last = kNoNode;
+        At(n).count = 0;
+    }
     NodeHandle shown_ = kNoNode;
 
 private:

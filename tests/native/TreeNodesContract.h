@@ -131,9 +131,37 @@ TYPED_TEST_P(TreeNodesContract, UpdateBracketsNestAndLeaveNodesReadable) {
     EXPECT_EQ(t.Text(t.Find(L"k49")), L"n49");
 }
 
+TYPED_TEST_P(TreeNodesContract, RemovingChildrenTakesTheirBranchesAndKeysOutAndKeepsTheRest) {
+    auto& t = this->tree();
+    const auto root = this->Add(kNoNode, L"", L"Arbeitsplatz");
+    const auto c = this->Add(root, L"c:", L"c:");
+    const auto d = this->Add(root, L"d:", L"d:");
+    const auto a = this->Add(c, L"c:\\a", L"A");
+    this->Add(a, L"c:\\a\\b", L"B");
+    this->Add(c, L"c:\\x", L"X");
+    const auto e = this->Add(d, L"d:\\e", L"E");
+    t.Expand(c);
+    t.RemoveChildren(c);
+    EXPECT_FALSE(t.HasChildren(c));
+    EXPECT_EQ(t.ChildCount(c), 0u);
+    EXPECT_EQ(t.Find(L"c:\\a"), kNoNode);
+    EXPECT_EQ(t.Find(L"c:\\a\\b"), kNoNode);
+    EXPECT_EQ(t.Find(L"c:\\x"), kNoNode);
+    EXPECT_TRUE(t.IsExpanded(c));
+    EXPECT_EQ(t.Find(L"c:"), c);
+    EXPECT_EQ(t.Find(L"d:\\e"), e);
+    EXPECT_EQ(t.NextSibling(c), d);
+    // The keys are free again, and the node takes children as before.
+    const auto again = this->Add(c, L"c:\\a", L"a");
+    ASSERT_NE(again, kNoNode);
+    EXPECT_EQ(t.FirstChild(c), again);
+    EXPECT_EQ(t.Text(again), L"a");
+}
+
 REGISTER_TYPED_TEST_SUITE_P(TreeNodesContract, AddsInOrderAndNavigates, FindsByExactKeyAndRejectsATakenKey,
                             KeepsLongAndUnicodeTextsWhole, SelectionStartsEmptyAndFollowsSelect,
                             ExpandingAChildlessNodeKeepsItOpenForLaterChildren, EnsureVisibleOpensTheAncestors,
-                            UpdateBracketsNestAndLeaveNodesReadable);
+                            UpdateBracketsNestAndLeaveNodesReadable,
+                            RemovingChildrenTakesTheirBranchesAndKeysOutAndKeepsTheRest);
 
 }  // namespace ovaro::folders::testing

@@ -456,6 +456,65 @@ TEST(BackgroundListerReads, AReadAheadThatHangsDoesNotHoldUpTheNextDemand) {
     EXPECT_EQ(listing.subFolders, Lesung(next, 1));
 }
 
+TEST(BackgroundListerReads, APartReachesTheLogicWhileTheWorkerReadsOnAndABreakOffIsAFailure) {
+    RecordingWindow window;
+    const EscAfter guard(window.hwnd, 30s);
+    // Each folder is read in two parts; the second is read only once the first has reached
+    // the window's thread, so with whole listings only the read would give up after 20 s
+    // and fail. x:\Weg\ breaks off after its first part.
+    std::mutex mutex;
+    std::condition_variable changed;
+    std::set<std::wstring> firstArrived;
+    const ReadInPartsFn read = [&](const std::wstring& folder, const ListingPart& onPart) {
+        std::vector<std::wstring> first{folder + L"Teil1a", folder + L"Teil1b"};
+        onPart(first);
+        {
+            std::unique_lock lock(mutex);
+            if (!changed.wait_for(lock, 20s, [&] { return firstArrived.count(folder) != 0; }))
+                return FolderListing::Failed(ListFailure{false, L"zu lange"});
+        }
+        if (folder == L"x:\\Weg\\") return FolderListing::Failed(ListFailure{true, L"Netz weg"});
+        std::vector<std::wstring> second{folder + L"Teil2"};
+        onPart(second);
+        return FolderListing{};
+    };
+    RestrictedWait wait;
+    BackgroundFolderLister lister(wait, read);
+    std::vector<std::vector<std::wstring>> parts;
+    const auto take = [&](const std::wstring& folder) {
+        return [&, folder](std::vector<std::wstring>& part) {
+            parts.push_back(part);
+            {
+                std::lock_guard lock(mutex);
+                firstArrived.insert(folder);
+            }
+            changed.notify_all();
+        };
+    };
+    const std::wstring a = L"x:\\A\\", weg = L"x:\\Weg\\", whole = L"x:\\Ganz\\";
+    wait.Begin();
+    const FolderListing listing = lister.ListInParts(a, take(a));
+    const FolderListing broken = lister.ListInParts(weg, take(weg));
+    {
+        std::lock_guard lock(mutex);
+        firstArrived.insert(whole);  // read on at once
+    }
+    const FolderListing all = lister.List(whole);
+    wait.End();
+    EXPECT_EQ(listing.Outcome(), ListOutcome::Read);
+    EXPECT_TRUE(listing.subFolders.empty());
+    ASSERT_EQ(parts.size(), 3u);
+    EXPECT_EQ(parts[0], (std::vector<std::wstring>{a + L"Teil1a", a + L"Teil1b"}));
+    EXPECT_EQ(parts[1], std::vector<std::wstring>{a + L"Teil2"});
+    EXPECT_EQ(parts[2], (std::vector<std::wstring>{weg + L"Teil1a", weg + L"Teil1b"}));
+    ASSERT_EQ(broken.Outcome(), ListOutcome::Failed);
+    EXPECT_TRUE(broken.failure->driveNotAvailable);
+    EXPECT_EQ(broken.failure->description, L"Netz weg");
+    // List gathers the parts into one listing; it too waits for nothing but the parts.
+    EXPECT_EQ(all.Outcome(), ListOutcome::Read);
+    EXPECT_EQ(all.subFolders, (std::vector<std::wstring>{whole + L"Teil1a", whole + L"Teil1b", whole + L"Teil2"}));
+}
+
 // ---- the control: one operation at a time -------------------------------------------------
 
 // A message box's own loop, as a test double: runs `during` when the tree shows a message.
