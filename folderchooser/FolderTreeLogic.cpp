@@ -185,13 +185,19 @@ void FolderTreeLogic::OnExpand(NodeHandle node) {
     // Redraw held once for all children, not once per child: turning it back on makes
     // the tree view go over every node it holds.
     Hold();
+    for (const auto& [child, pfad] : AnnounceUnreadChildren(node)) SetzeSubNodes(child, pfad);
+    Release();
+}
+
+FolderTreeLogic::UnreadChildren FolderTreeLogic::AnnounceUnreadChildren(NodeHandle node) {
+    UnreadChildren unread;
+    if (node == kNoNode) return unread;
     // A child's folder path is the node's own plus the child's text and "\", which saves
     // walking up the tree for every child. Texts that VollerPfad treats specially (empty,
     // a separator in the child's text or at the end of the node's) still go through it.
     const std::wstring base = VollerPfad(node);
     const std::wstring nodeText = tree_.Text(node);
     const bool simpleNode = !nodeText.empty() && nodeText.back() != L'\\';
-    std::vector<std::pair<NodeHandle, std::wstring>> unread;
     for (NodeHandle child = tree_.FirstChild(node); child != kNoNode; child = tree_.NextSibling(child)) {
         if (tree_.HasChildren(child)) continue;  // read before: never again
         const std::wstring text = tree_.Text(child);
@@ -200,15 +206,13 @@ void FolderTreeLogic::OnExpand(NodeHandle node) {
         else
             unread.emplace_back(child, VollerPfad(child));
     }
-    // The children are read one after the other below, so they can be read together.
     if (!unread.empty()) {
         std::vector<std::wstring> ahead;
         ahead.reserve(unread.size());
         for (const auto& [child, pfad] : unread) ahead.push_back(pfad);
         lister_.Prefetch(ahead);
     }
-    for (const auto& [child, pfad] : unread) SetzeSubNodes(child, pfad);
-    Release();
+    return unread;
 }
 
 void FolderTreeLogic::OnCollapse(NodeHandle) { RaisePathChanged(VollerPfad(tree_.Selected())); }
@@ -247,7 +251,8 @@ void FolderTreeLogic::SetPath(std::wstring_view newPath) {
     // the tree view goes over every node that shows, and a tree that shows paints. It is
     // on again before the scrolling, which wants the tree's layout current.
     Hold();
-    for (const auto& part : parts) {
+    for (std::size_t i = 0; i < parts.size(); ++i) {
+        const std::wstring& part = parts[i];
         if (!part.empty()) {
             key += part;
             const NodeHandle found = tree_.Find(key);
@@ -263,7 +268,11 @@ void FolderTreeLogic::SetPath(std::wstring_view newPath) {
             complete = false;
             break;
         }
-        ExpandFromCode(selected);
+        OnExpand(selected);
+        // The next level's folders are announced before this level is shown, so that
+        // they are read while the tree view expands this node and selects the next.
+        if (i + 1 < parts.size() && !parts[i + 1].empty()) AnnounceUnreadChildren(tree_.Find(key + parts[i + 1]));
+        tree_.Expand(selected);
     }
     Release();
     if (complete) {

@@ -6,6 +6,8 @@
 #include <functional>
 #include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 #include "FolderTreePorts.h"
 
@@ -58,6 +60,10 @@ public:
     std::function<void(const std::wstring&)> PathChanged;
 
 private:
+    using UnreadChildren = std::vector<std::pair<NodeHandle, std::wstring>>;
+    // The children of node not read yet, each with its folder path, announced to the
+    // lister so that they are read together.
+    UnreadChildren AnnounceUnreadChildren(NodeHandle node);
     void RaisePathChanged(const std::wstring& pfad);
     // Redraw held over a bulk read; messages let go of it while they show.
     void Hold();

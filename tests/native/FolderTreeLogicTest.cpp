@@ -60,5 +60,37 @@ TEST(ReadAheadHint, NamesTheHardDisksAtCreationAndTheUnreadChildrenOnExpand) {
     EXPECT_TRUE(messages.shown.empty());
 }
 
+// The walk names the next level's unread folders before it shows the level it is on, so
+// that they are read while the tree view expands; what is listed, and in which order, stays.
+TEST(ReadAheadHint, TheWalkNamesTheNextLevelBeforeShowingThisOne) {
+    MemoryTree tree;
+    MemoryMachine machine;
+    RecordingMessages messages;
+    machine.AddDrive(L'c', kDriveFixed);
+    machine.AddFolder(L"c:\\Alpha\\Beta\\X");
+    machine.AddFolder(L"c:\\Alpha\\Beta\\Y");
+    machine.AddFolder(L"c:\\Gamma");
+    FolderTreeLogic logic(tree, machine, machine, messages, PortableLowerCase);
+    logic.Create();
+    machine.prefetched_.clear();
+    machine.listed_.clear();
+    std::vector<bool> alphaShown;
+    machine.onPrefetch_ = [&] { alphaShown.push_back(tree.IsExpanded(tree.Find(L"c:\\alpha"))); };
+
+    logic.SetPath(L"c:\\Alpha\\Beta\\");
+    EXPECT_EQ(logic.Path(), L"c:\\Alpha\\Beta\\");
+    using Hints = std::vector<std::vector<std::wstring>>;
+    EXPECT_EQ(machine.prefetched_, (Hints{{L"c:\\Alpha\\", L"c:\\Gamma\\"},
+                                          {L"c:\\Alpha\\Beta\\"},
+                                          {L"c:\\Alpha\\Beta\\"},
+                                          {L"c:\\Alpha\\Beta\\X\\", L"c:\\Alpha\\Beta\\Y\\"},
+                                          {L"c:\\Alpha\\Beta\\X\\", L"c:\\Alpha\\Beta\\Y\\"}}));
+    // Beta's children are named while Alpha is not shown yet, and listed only after it.
+    EXPECT_EQ(alphaShown, (std::vector<bool>{false, false, false, false, true}));
+    EXPECT_EQ(machine.listed_, (std::vector<std::wstring>{L"c:\\Alpha\\", L"c:\\Gamma\\", L"c:\\Alpha\\Beta\\",
+                                                          L"c:\\Alpha\\Beta\\X\\", L"c:\\Alpha\\Beta\\Y\\"}));
+    EXPECT_TRUE(messages.shown.empty());
+}
+
 }  // namespace
 }  // namespace ovaro::folders::testing

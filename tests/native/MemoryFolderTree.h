@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cwctype>
+#include <functional>
 #include <map>
 #include <memory>
 #include <set>
@@ -194,7 +195,10 @@ public:
         return out;
     }
 
-    void Prefetch(const std::vector<std::wstring>& folders) override { prefetched_.push_back(folders); }
+    void Prefetch(const std::vector<std::wstring>& folders) override {
+        prefetched_.push_back(folders);
+        if (onPrefetch_) onPrefetch_();
+    }
 
     // With partSize_ above 0, listings are handed over in parts of that many sub-folders,
     // as a lister that reads on another thread does; a folder set to break off hands over
@@ -228,6 +232,7 @@ public:
     }
     std::vector<std::wstring> listed_;
     std::vector<std::vector<std::wstring>> prefetched_;  // the read-ahead hints, one list per hint
+    std::function<void()> onPrefetch_;                   // sees the tree as each hint is given
     std::vector<std::wstring> typeQueries_;
 
 private:
