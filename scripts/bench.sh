@@ -10,7 +10,8 @@
 # The cases: create expand path startup picker memory startup-controls soak responsive-slow
 # responsive-wide slow-expand; besides them, for development: split (where the time of
 # creation, expansion and walk goes, per node), stalls (what holds the window's thread
-# longest while the dialog opens at s:\), overlap (a bare listing beside bare inserts) and parts.
+# longest while the dialog opens at s:\), overlap (a bare listing beside bare inserts), parts and
+# listing-ways (one listing of s: by each way the platform offers).
 # Env: OVARO_BENCH_PICKER_LIMIT  seconds the platform picker gets per attempt (default 20)
 #      OVARO_BENCH_CASES         the cases, when none are given as arguments
 #      OVARO_BENCH_SOAK_CYCLES   uses of the folder dialog in the soak (default 1000)
