@@ -100,15 +100,63 @@ FolderListing ReadFolder(std::wstring_view folder) {
     return out;
 }
 
-FolderListing ReadFolderInParts(std::wstring_view folder, const ListingPart& onPart, std::size_t partSize) {
-    FolderListing out;
-    // Only absolute folders: the root's own path (Arbeitsplatz\) must not be read
-    // relative to the program's current folder.
-    if (!IsAbsolute(folder)) {
-        out.failure = ListFailure{false, SystemErrorText(ERROR_BAD_PATHNAME)};
-        return out;
+namespace {
+
+// Collects sub-folders into parts of partSize and hands each over when full.
+class PartCollector {
+public:
+    PartCollector(std::wstring_view folder, const ListingPart& onPart, std::size_t partSize)
+        : folder_(folder), onPart_(onPart), partSize_(partSize) {
+        Reserve();
     }
-    const std::wstring pattern = ListingForm(folder) + L"*";
+
+    void Add(DWORD attributes, std::wstring_view name) {
+        // The directories-only flag of the search is a hint the file system may ignore.
+        if ((attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) return;
+        if (name == L"." || name == L"..") return;
+        // Hidden and system together mark the platform's protected folders (recycle bin,
+        // restore points, compatibility links): not for the user, and mostly unreadable,
+        // so listing them would show a failure on every expansion. The platform's own
+        // file views leave them out by default; hidden-only or system-only folders show.
+        constexpr DWORD kProtected = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
+        if ((attributes & kProtected) == kProtected) return;
+        std::wstring path;
+        path.reserve(folder_.size() + name.size());
+        path.append(folder_).append(name);
+        part_.push_back(std::move(path));
+        if (part_.size() >= partSize_) {
+            onPart_(part_);
+            part_.clear();
+            Reserve();
+        }
+    }
+
+    void Finish() {
+        if (!part_.empty()) onPart_(part_);
+    }
+
+private:
+    // Parts of a known size are made at their size, so that the heap is not asked again
+    // and again while the window's thread allocates beside this one.
+    void Reserve() {
+        constexpr std::size_t kReserveUpTo = 4096;
+        if (partSize_ <= kReserveUpTo) part_.reserve(partSize_);
+    }
+
+    const std::wstring_view folder_;
+    const ListingPart& onPart_;
+    const std::size_t partSize_;
+    std::vector<std::wstring> part_;
+};
+
+ListFailure FailureOf(DWORD error, std::wstring_view folder) {
+    return ListFailure{IsDriveNotAvailable(error, folder), SystemErrorText(error)};
+}
+
+// The search functions: the listing's failures, and what they mean, are theirs.
+FolderListing ReadBySearch(std::wstring_view folder, const std::wstring& form, PartCollector& parts) {
+    FolderListing out;
+    const std::wstring pattern = form + L"*";
     WIN32_FIND_DATAW data{};
     const HANDLE first = FindFirstFileExW(pattern.c_str(), FindExInfoBasic, &data, FindExSearchLimitToDirectories,
                                           nullptr, FIND_FIRST_EX_LARGE_FETCH);
@@ -116,42 +164,62 @@ FolderListing ReadFolderInParts(std::wstring_view folder, const ListingPart& onP
         const DWORD error = GetLastError();
         // An empty folder (or root) has nothing to find: that is no failure.
         if (error == ERROR_FILE_NOT_FOUND || error == ERROR_NO_MORE_FILES) return out;
-        out.failure = ListFailure{IsDriveNotAvailable(error, folder), SystemErrorText(error)};
+        out.failure = FailureOf(error, folder);
         return out;
     }
     const OwnedFind find(first);  // closed also when adding a name throws
-    // Parts of a known size are made at their size, so that the heap is not asked again
-    // and again while the window's thread allocates beside this one.
-    constexpr std::size_t kReserveUpTo = 4096;
-    std::vector<std::wstring> part;
-    if (partSize <= kReserveUpTo) part.reserve(partSize);
-    do {
-        // The directories-only flag is a hint the file system may ignore.
-        if ((data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0) continue;
-        const std::wstring_view name(data.cFileName);
-        if (name == L"." || name == L"..") continue;
-        // Hidden and system together mark the platform's protected folders (recycle bin,
-        // restore points, compatibility links): not for the user, and mostly unreadable,
-        // so listing them would show a failure on every expansion. The platform's own
-        // file views leave them out by default; hidden-only or system-only folders show.
-        constexpr DWORD kProtected = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
-        if ((data.dwFileAttributes & kProtected) == kProtected) continue;
-        std::wstring path;
-        path.reserve(folder.size() + name.size());
-        path.append(folder).append(name);
-        part.push_back(std::move(path));
-        if (part.size() >= partSize) {
-            onPart(part);
-            part.clear();
-            if (partSize <= kReserveUpTo) part.reserve(partSize);
-        }
-    } while (FindNextFileW(find.get(), &data));
-    const DWORD error = GetLastError();
-    if (error != ERROR_NO_MORE_FILES) {
-        out.failure = ListFailure{IsDriveNotAvailable(error, folder), SystemErrorText(error)};
+    do parts.Add(data.dwFileAttributes, data.cFileName);
+    while (FindNextFileW(find.get(), &data));
+    if (const DWORD error = GetLastError(); error != ERROR_NO_MORE_FILES) out.failure = FailureOf(error, folder);
+    return out;
+}
+
+using OwnedFile = Owned<HANDLE, &CloseHandle>;
+
+}  // namespace
+
+FolderListing ReadFolderInParts(std::wstring_view folder, const ListingPart& onPart, std::size_t partSize) {
+    // Only absolute folders: the root's own path (Arbeitsplatz\) must not be read
+    // relative to the program's current folder.
+    if (!IsAbsolute(folder)) {
+        FolderListing out;
+        out.failure = ListFailure{false, SystemErrorText(ERROR_BAD_PATHNAME)};
         return out;
     }
-    if (!part.empty()) onPart(part);
+    const std::wstring form = ListingForm(folder);
+    PartCollector parts(folder, onPart, partSize);
+    // The folder's entries read by handle in blocks of 64 KB, without the short names the
+    // search functions ask for: the same entries, and under Wine a tenth less time for a
+    // big folder. A folder that cannot be opened or read this way from its start is read
+    // by the search functions, so that every failure is reported as it always was.
+    const HANDLE opened = CreateFileW(form.c_str(), FILE_LIST_DIRECTORY | SYNCHRONIZE,
+                                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                                      FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (opened == INVALID_HANDLE_VALUE) return ReadBySearch(folder, form, parts);
+    const OwnedFile dir(opened);
+    constexpr DWORD kBlock = 64 * 1024;
+    std::vector<LONGLONG> block(kBlock / sizeof(LONGLONG));  // the entries' 8-byte alignment
+    bool first = true;
+    while (GetFileInformationByHandleEx(dir.get(), first ? FileFullDirectoryRestartInfo : FileFullDirectoryInfo,
+                                        block.data(), kBlock)) {
+        first = false;
+        const auto* at = reinterpret_cast<const unsigned char*>(block.data());
+        while (true) {
+            const auto* entry = reinterpret_cast<const FILE_FULL_DIR_INFO*>(at);
+            parts.Add(entry->FileAttributes,
+                      std::wstring_view(entry->FileName, entry->FileNameLength / sizeof(wchar_t)));
+            if (entry->NextEntryOffset == 0) break;
+            at += entry->NextEntryOffset;
+        }
+    }
+    FolderListing out;
+    const DWORD error = GetLastError();
+    if (first && error != ERROR_NO_MORE_FILES) return ReadBySearch(folder, form, parts);
+    if (error != ERROR_NO_MORE_FILES) {
+        out.failure = FailureOf(error, folder);
+        return out;
+    }
+    parts.Finish();
     return out;
 }
 
