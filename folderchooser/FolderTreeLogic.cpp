@@ -71,12 +71,10 @@ void FolderTreeLogic::Create() {
         std::wstring name = std::wstring(1, entry[0]) + L":";
         const unsigned type = drives_.DriveTypeOf(name);
         found.push_back({std::move(name), DrivePicture(type, entry[0])});
+        // All hard disks are asked for in a row below; each is announced as soon as it is
+        // known, so that it is read while the next drive's type is asked for.
+        if (found.back().picture == Picture::Harddisk) lister_.Prefetch({found.back().name + L"\\"});
     }
-    // All hard disks are asked for in a row below, so they can be read together.
-    std::vector<std::wstring> ahead;
-    for (const auto& d : found)
-        if (d.picture == Picture::Harddisk) ahead.push_back(d.name + L"\\");
-    if (!ahead.empty()) lister_.Prefetch(ahead);
     for (const auto& d : found) {
         const NodeHandle drive = tree_.AddLast(root_, d.name, d.name, d.picture, d.picture, &ignored);
         if (drive != kNoNode && d.picture == Picture::Harddisk) SetzeSubNodes(drive, d.name + L"\\");

@@ -12,6 +12,12 @@
 namespace ovaro::folders {
 
 std::wstring Win32DriveSource::LogicalDriveStrings() {
+    // 26 drives of "x:\" and a NUL each, and the closing NUL, fit: one call, which under
+    // Wine costs a round trip to its mount manager.
+    wchar_t all[4 * 26 + 2]{};
+    if (const DWORD written = GetLogicalDriveStringsW(static_cast<DWORD>(std::size(all)), all);
+        written != 0 && written < std::size(all))
+        return std::wstring(all, written + 1);  // with the closing NUL
     // The needed size, then the list; drives may come and go in between, so retry.
     for (int attempt = 0; attempt < 3; ++attempt) {
         const DWORD needed = GetLogicalDriveStringsW(0, nullptr);

@@ -39,24 +39,24 @@ TEST(ReadAheadHint, NamesTheHardDisksAtCreationAndTheUnreadChildrenOnExpand) {
     FolderTreeLogic logic(tree, machine, machine, messages, PortableLowerCase);
 
     logic.Create();
-    EXPECT_EQ(machine.prefetched_, (std::vector<std::vector<std::wstring>>{{L"c:\\", L"z:\\"}}));
+    EXPECT_EQ(machine.prefetched_, (std::vector<std::vector<std::wstring>>{{L"c:\\"}, {L"z:\\"}}));
     EXPECT_EQ(machine.listed_, (std::vector<std::wstring>{L"c:\\", L"z:\\"}));
 
     // Beta is read by a click; expanding c: then names only the children still unread.
     logic.OnNodeClick(tree.Find(L"c:\\beta"));
     machine.listed_.clear();
     logic.OnExpand(tree.Find(L"c:"));
-    ASSERT_EQ(machine.prefetched_.size(), 2u);
-    EXPECT_EQ(machine.prefetched_[1], (std::vector<std::wstring>{L"c:\\Alpha\\", L"c:\\Gamma\\"}));
-    EXPECT_EQ(machine.listed_, machine.prefetched_[1]);
+    ASSERT_EQ(machine.prefetched_.size(), 3u);
+    EXPECT_EQ(machine.prefetched_[2], (std::vector<std::wstring>{L"c:\\Alpha\\", L"c:\\Gamma\\"}));
+    EXPECT_EQ(machine.listed_, machine.prefetched_[2]);
 
     // Nothing unread below the root, nor once every child has been read: no hint.
     logic.OnExpand(logic.Root());
     machine.AddFolder(L"c:\\Gamma\\Drei");
     logic.OnExpand(tree.Find(L"c:"));
     logic.OnExpand(tree.Find(L"c:"));
-    ASSERT_EQ(machine.prefetched_.size(), 3u);
-    EXPECT_EQ(machine.prefetched_[2], std::vector<std::wstring>{L"c:\\Gamma\\"});
+    ASSERT_EQ(machine.prefetched_.size(), 4u);
+    EXPECT_EQ(machine.prefetched_[3], std::vector<std::wstring>{L"c:\\Gamma\\"});
     EXPECT_TRUE(messages.shown.empty());
 }
 
