@@ -52,8 +52,8 @@ readme_table() {
       printf "| memory (private bytes) | %s nodes | %s B/node [%s..%s] beyond the bare tree view | bare tree view %s B/node | | <= 300 B/node |\n",
         kv["n"], kv["bytes_per_node"], kv["bytes_per_node_min"], kv["bytes_per_node_max"], kv["tree_bytes_per_node"]; next }
     kv["case"] == "soak" {
-      printf "| soak | %s uses | growth from use 50 to %s: handles %s, GDI objects %s, windows %s, private bytes %s (heap %s B) | | | +0, +0, +0, < 64 KB |\n",
-        kv["n"], kv["n"], kv["handles"], kv["gdi"], kv["windows"], kv["private_bytes"], kv["heap_bytes"]; next }
+      printf "| soak | %s uses | growth from use 50 to %s: handles %s, GDI objects %s, windows %s, private bytes %s (heap %s B, threads %s) | | | +0, +0, +0, < 64 KB |\n",
+        kv["n"], kv["n"], kv["handles"], kv["gdi"], kv["windows"], kv["private_bytes"], kv["heap_bytes"], kv["threads"]; next }
     kv["case"] ~ /^responsive/ {
       printf "| %s | | longest unanswered WM_NULL %s; dialog open after %s ms | | | %s ms each run |\n",
         kv["case"], fig(kv["median_ms"], kv["min_ms"], kv["max_ms"], " ms"), kv["open_ms"], target(kv["target"]); next }
@@ -88,7 +88,7 @@ spread_table() {
     {
       c = kv["case"]; n = kv["n"]
       if (c == "memory") v = kv["bytes_per_node"] " B/node"
-      else if (c == "soak") v = "private " kv["private_bytes"] " B, handles " kv["handles"]
+      else if (c == "soak") v = "private " kv["private_bytes"] " B, threads " kv["threads"] ", handles " kv["handles"]
       else if (c ~ /^responsive/) v = kv["median_ms"] " ms [" kv["min_ms"] ".." kv["max_ms"] "]"
       else if (c ~ /^picker/) v = "speedup " kv["speedup"]
       else if (c == "exe-size") v = kv["bytes"] " bytes"
