@@ -168,17 +168,20 @@ double FloorCreate(HWND host, long long* nodes, HWND* keep) {
     return t1 - t0;
 }
 
+std::wstring ItemText(HWND tree, HTREEITEM node) {
+    wchar_t buffer[300]{};
+    TVITEMW item{};
+    item.mask = TVIF_TEXT;
+    item.hItem = node;
+    item.pszText = buffer;
+    item.cchTextMax = static_cast<int>(std::size(buffer));
+    TreeView_GetItem(tree, &item);
+    return buffer;
+}
+
 HTREEITEM ChildByText(HWND tree, HTREEITEM parent, const wchar_t* text) {
-    for (auto c = TreeView_GetChild(tree, parent); c; c = TreeView_GetNextSibling(tree, c)) {
-        wchar_t buffer[300]{};
-        TVITEMW item{};
-        item.mask = TVIF_TEXT;
-        item.hItem = c;
-        item.pszText = buffer;
-        item.cchTextMax = static_cast<int>(std::size(buffer));
-        TreeView_GetItem(tree, &item);
-        if (_wcsicmp(buffer, text) == 0) return c;
-    }
+    for (auto c = TreeView_GetChild(tree, parent); c; c = TreeView_GetNextSibling(tree, c))
+        if (_wcsicmp(ItemText(tree, c).c_str(), text) == 0) return c;
     return nullptr;
 }
 

@@ -102,6 +102,7 @@ std::vector<std::wstring> DriveRoots(std::vector<bool>* readAtCreation);
 // listed bare and inserted bare with redraw held. Leaves the tree in *keep if given.
 double FloorCreate(HWND host, long long* nodes, HWND* keep = nullptr);
 
+std::wstring ItemText(HWND tree, HTREEITEM node);
 HTREEITEM ChildByText(HWND tree, HTREEITEM parent, const wchar_t* text);
 
 // ---- the 30-level path on t: ------------------------------------------------------------

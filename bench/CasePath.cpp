@@ -15,16 +15,8 @@ namespace {
 // The walk in tree from its node of t:, whose first level is inserted already.
 double FloorWalk(HWND host, HWND tree, HTREEITEM drive) {
     std::vector<std::pair<HTREEITEM, std::wstring>> children;
-    for (auto c = TreeView_GetChild(tree, drive); c; c = TreeView_GetNextSibling(tree, c)) {
-        wchar_t text[300]{};
-        TVITEMW item{};
-        item.mask = TVIF_TEXT;
-        item.hItem = c;
-        item.pszText = text;
-        item.cchTextMax = static_cast<int>(std::size(text));
-        TreeView_GetItem(tree, &item);
-        children.emplace_back(c, text);
-    }
+    for (auto c = TreeView_GetChild(tree, drive); c; c = TreeView_GetNextSibling(tree, c))
+        children.emplace_back(c, ItemText(tree, c));
     PaintNow(host);
 
     std::wstring base = L"t:\\", folder;
