@@ -204,8 +204,8 @@ FolderListing ReadFolderInParts(std::wstring_view folder, const ListingPart& onP
                                       FILE_FLAG_BACKUP_SEMANTICS, nullptr);
     if (opened == INVALID_HANDLE_VALUE) return ReadBySearch(folder, form, parts);
     const OwnedFile dir(opened);
-    // On the worker's stack, not the heap: a heap block of this size per listing left the
-    // heap holding more committed memory after many of them, though none was in use.
+    // On the worker's stack: no heap block per listing, while the window's thread allocates
+    // beside this one.
     constexpr DWORD kBlock = 32 * 1024;
     std::array<LONGLONG, kBlock / sizeof(LONGLONG)> block;  // the entries' 8-byte alignment
     bool first = true;
