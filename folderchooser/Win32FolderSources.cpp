@@ -177,7 +177,10 @@ FolderListing ReadBySearch(std::wstring_view folder, const std::wstring& form, P
     const OwnedFind find(first);  // closed also when adding a name throws
     do parts.Add(data.dwFileAttributes, data.cFileName);
     while (FindNextFileW(find.get(), &data));
-    if (const DWORD error = GetLastError(); error != ERROR_NO_MORE_FILES) out.failure = FailureOf(error, folder);
+    if (const DWORD error = GetLastError(); error != ERROR_NO_MORE_FILES)
+        out.failure = FailureOf(error, folder);
+    else
+        parts.Finish();
     return out;
 }
 
@@ -185,7 +188,8 @@ using OwnedFile = Owned<HANDLE, &CloseHandle>;
 
 }  // namespace
 
-FolderListing ReadFolderInParts(std::wstring_view folder, const ListingPart& onPart, std::size_t partSize) {
+FolderListing ReadFolderInParts(std::wstring_view folder, const ListingPart& onPart, std::size_t partSize,
+                                ListingWay way) {
     // Only absolute folders: the root's own path (Arbeitsplatz\) must not be read
     // relative to the program's current folder.
     if (!IsAbsolute(folder)) {
@@ -199,6 +203,7 @@ FolderListing ReadFolderInParts(std::wstring_view folder, const ListingPart& onP
     // search functions ask for: the same entries, and under Wine a tenth less time for a
     // big folder. A folder that cannot be opened or read this way from its start is read
     // by the search functions, so that every failure is reported as it always was.
+    if (way == ListingWay::BySearch) return ReadBySearch(folder, form, parts);
     const HANDLE opened = CreateFileW(form.c_str(), FILE_LIST_DIRECTORY | SYNCHRONIZE,
                                       FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
                                       FILE_FLAG_BACKUP_SEMANTICS, nullptr);

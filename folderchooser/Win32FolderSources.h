@@ -21,7 +21,10 @@ public:
 FolderListing ReadFolder(std::wstring_view folder);
 // The same, handing the sub-folders to onPart every partSize of them as they are read and
 // the rest at the end; the result carries only the failure (see FolderLister::ListInParts).
-FolderListing ReadFolderInParts(std::wstring_view folder, const ListingPart& onPart, std::size_t partSize);
+// By handle first, by the search functions where that cannot start; BySearch only for tests.
+enum class ListingWay { ByHandle, BySearch };
+FolderListing ReadFolderInParts(std::wstring_view folder, const ListingPart& onPart, std::size_t partSize,
+                                ListingWay way = ListingWay::ByHandle);
 
 // Lists on the calling thread.
 class Win32FolderLister final : public FolderLister {

@@ -75,6 +75,26 @@ TEST(Win32FolderLister, ListsOnlyFoldersWithTheirNamesAsStored) {
     EXPECT_TRUE(empty.subFolders.empty());
 }
 
+// Both ways of reading hand over every part, the last short one too.
+TEST(Win32FolderLister, BothWaysHandOverEveryPart) {
+    for (const ListingWay way : {ListingWay::ByHandle, ListingWay::BySearch}) {
+        std::set<std::wstring> got;
+        std::size_t parts = 0;
+        const auto listing = ReadFolderInParts(
+            L"m:\\",
+            [&](std::vector<std::wstring>& part) {
+                ++parts;
+                got.insert(part.begin(), part.end());
+            },
+            4, way);
+        EXPECT_FALSE(listing.failure) << static_cast<int>(way);
+        EXPECT_EQ(parts, 2u) << static_cast<int>(way);
+        EXPECT_EQ(got, (std::set<std::wstring>{L"m:\\Alpha", L"m:\\beta", L"m:\\MiXeD CaSe", L"m:\\" + kUnicode,
+                                               L"m:\\Doppelt", L"m:\\" + kLong}))
+            << static_cast<int>(way);
+    }
+}
+
 TEST(Win32FolderLister, ListsBeyondMaxPath) {
     Win32FolderLister lister;
     const std::wstring deep = L"m:\\" + kLong + L"\\" + kLong + L"\\" + kLong + L"\\";
