@@ -77,13 +77,23 @@ void FolderTreeLogic::Create() {
     }
     for (const auto& d : found) {
         const NodeHandle drive = tree_.AddLast(root_, d.name, d.name, d.picture, d.picture, &ignored);
-        if (drive != kNoNode && d.picture == Picture::Harddisk) SetzeSubNodes(drive, d.name + L"\\");
+        if (drive == kNoNode) continue;
+        if (d.picture == Picture::Harddisk)
+            SetzeSubNodes(drive, d.name + L"\\");
+        else
+            tree_.SetExpandable(drive, false);  // read by a click only
     }
     Release();
 }
 
 void FolderTreeLogic::SetzeSubNodes(NodeHandle actNode, const std::wstring& pfad) {
-    if (actNode == kNoNode || tree_.HasChildren(actNode)) return;
+    // Asked for now (a click, say): a read left for later is this one, and tells at once.
+    Forget(actNode);
+    if (auto result = Read(actNode, pfad); result.message) ShowMessage(result.message->text, result.message->style);
+}
+
+FolderTreeLogic::ReadResult FolderTreeLogic::Read(NodeHandle actNode, const std::wstring& pfad) {
+    if (actNode == kNoNode || tree_.HasChildren(actNode)) return {};
 
     // The sub-folders are added part by part while the lister reads the rest, so that
     // adding and reading overlap; the listing still counts as one read as a whole.
@@ -121,30 +131,85 @@ void FolderTreeLogic::SetzeSubNodes(NodeHandle actNode, const std::wstring& pfad
             added = true;
         }
     });
-    if (listing.Outcome() != ListOutcome::Read) {
+    ReadResult result;
+    result.outcome = listing.Outcome();
+    if (result.outcome != ListOutcome::Read) {
         // A listing that broke off or was stopped is not trusted in part: what its first
         // parts added goes again, and the node stays unread, to be read at its next occasion.
         if (added) tree_.RemoveChildren(actNode);
         if (holding) tree_.EndUpdate();
     }
-    switch (listing.Outcome()) {
+    switch (result.outcome) {
         case ListOutcome::Stopped:
             // Nothing is known about the folder: the node stays unread, and is read at its
             // next occasion, without a word (the user stopped it).
-            return;
+            return result;
         case ListOutcome::Failed:
+            tree_.SetExpandable(actNode, false);
             if (listing.failure->driveNotAvailable)
-                ShowMessage(std::wstring(kTextNoAccessBefore) + pfad + std::wstring(kTextNoAccessAfter),
-                            MessageStyle::Critical);
+                result.message = Message{std::wstring(kTextNoAccessBefore) + pfad + std::wstring(kTextNoAccessAfter),
+                                         MessageStyle::Critical};
             else
-                ShowMessage(std::wstring(kTextReadFailed) + listing.failure->description, MessageStyle::Critical);
-            return;
+                result.message =
+                    Message{std::wstring(kTextReadFailed) + listing.failure->description, MessageStyle::Critical};
+            return result;
         case ListOutcome::Read: break;
     }
-    if (!holding) return;  // no sub-folder
+    if (!holding) {  // no sub-folder
+        tree_.SetExpandable(actNode, false);
+        return result;
+    }
     // Redraw before any message, so the tree behind the message box is current.
     tree_.EndUpdate();
-    if (!failure.empty()) ShowMessage(std::wstring(kTextAddFailed) + failure, MessageStyle::Ok);
+    if (!failure.empty()) result.message = Message{std::wstring(kTextAddFailed) + failure, MessageStyle::Ok};
+    return result;
+}
+
+void FolderTreeLogic::Forget(NodeHandle node) {
+    if (const auto it = laterByNode_.find(node); it != laterByNode_.end()) {
+        later_.erase(it->second);
+        laterByNode_.erase(it);
+    }
+}
+
+void FolderTreeLogic::TellInOrder() {
+    while (!later_.empty() && later_.front().over) {
+        std::optional<Message> message = std::move(later_.front().message);
+        laterByNode_.erase(later_.front().node);
+        later_.pop_front();
+        if (message) ShowMessage(message->text, message->style);
+    }
+}
+
+bool FolderTreeLogic::ReadOnInBackground(const std::function<bool()>& enough) {
+    TellInOrder();
+    for (auto it = later_.begin(); it != later_.end() && !enough();) {
+        if (!it->over) {
+            const auto progress = lister_.Progress(it->pfad);
+            if (!progress) {  // still being read
+                ++it;
+                continue;
+            }
+            it->over = true;
+            // A read given up on (Esc) leaves its node unread, without a word.
+            if (*progress != ListOutcome::Stopped) it->message = Read(it->node, it->pfad).message;
+        }
+        if (it == later_.begin()) {
+            TellInOrder();
+            it = later_.begin();
+        } else {
+            ++it;
+        }
+    }
+    return !later_.empty();
+}
+
+void FolderTreeLogic::ShowingNow(const std::vector<NodeHandle>& nodes) {
+    std::vector<std::wstring> hurry;
+    for (const NodeHandle node : nodes)
+        if (const auto it = laterByNode_.find(node); it != laterByNode_.end() && !it->second->over)
+            hurry.push_back(it->second->pfad);
+    if (!hurry.empty()) lister_.Hurry(hurry);
 }
 
 void FolderTreeLogic::Hold() {
@@ -178,39 +243,98 @@ std::wstring FolderTreeLogic::VollerPfad(NodeHandle node) const {
     return path;
 }
 
-void FolderTreeLogic::OnExpand(NodeHandle node) {
-    if (node == kNoNode || tree_.Parent(node) == kNoNode) return;  // the root: drives are read at creation
+bool FolderTreeLogic::OnExpand(NodeHandle node) {
+    if (node == kNoNode || tree_.Parent(node) == kNoNode) return true;  // the root: drives are read at creation
+    // Not read yet (its read was left for later, or stopped): it is read now. A drive that
+    // is not read at creation (a CD-ROM, say) is read by a click only.
+    const bool drive = tree_.Parent(tree_.Parent(node)) == kNoNode;
+    if (!tree_.HasChildren(node) && (!drive || tree_.PictureOf(node) == Picture::Harddisk)) {
+        Forget(node);
+        const ReadResult result = Read(node, VollerPfad(node));
+        if (result.message) ShowMessage(result.message->text, result.message->style);
+        if (result.outcome == ListOutcome::Stopped) return false;
+    }
     // Redraw held once for all children, not once per child: turning it back on makes
     // the tree view go over every node it holds.
     Hold();
-    for (const auto& [child, pfad] : AnnounceUnreadChildren(node)) SetzeSubNodes(child, pfad);
+    const bool read = ReadChildren(node, kNoNode);
     Release();
+    return read;
 }
 
-FolderTreeLogic::UnreadChildren FolderTreeLogic::AnnounceUnreadChildren(NodeHandle node) {
-    UnreadChildren unread;
+std::vector<FolderTreeLogic::UnreadChild> FolderTreeLogic::AnnounceUnreadChildren(NodeHandle node,
+                                                                                   NodeHandle target) {
+    std::vector<UnreadChild> unread;
     if (node == kNoNode) return unread;
+    // What can show when the node opens: its first rows, or the rows around the child that
+    // the walk goes on to, on either side, wherever the tree scrolls to show it.
+    const std::size_t rows = tree_.RowsShowing();
+    std::size_t targetIndex = 0;
+    if (target != kNoNode) {
+        std::size_t i = 0;
+        for (NodeHandle child = tree_.FirstChild(node); child != kNoNode; child = tree_.NextSibling(child), ++i)
+            if (child == target) {
+                targetIndex = i;
+                break;
+            }
+    }
     // A child's folder path is the node's own plus the child's text and "\", which saves
     // walking up the tree for every child. Texts that VollerPfad treats specially (empty,
     // a separator in the child's text or at the end of the node's) still go through it.
     const std::wstring base = VollerPfad(node);
     const std::wstring nodeText = tree_.Text(node);
     const bool simpleNode = !nodeText.empty() && nodeText.back() != L'\\';
-    for (NodeHandle child = tree_.FirstChild(node); child != kNoNode; child = tree_.NextSibling(child)) {
+    std::size_t i = 0;
+    std::size_t showing = 0;
+    for (NodeHandle child = tree_.FirstChild(node); child != kNoNode; child = tree_.NextSibling(child), ++i) {
         if (tree_.HasChildren(child)) continue;  // read before: never again
+        const std::size_t distance = i < targetIndex ? targetIndex - i : i - targetIndex;
+        const bool shows = target != kNoNode ? distance <= rows : i < rows;
+        // Left for later already, by an earlier expansion: it keeps its place.
+        if (!shows && laterByNode_.count(child)) continue;
         const std::wstring text = tree_.Text(child);
         if (simpleNode && !text.empty() && text.find(L'\\') == std::wstring::npos)
-            unread.emplace_back(child, base + text + L'\\');
+            unread.push_back({child, base + text + L'\\', shows});
         else
-            unread.emplace_back(child, VollerPfad(child));
+            unread.push_back({child, VollerPfad(child), shows});
+        showing += shows;
     }
     if (!unread.empty()) {
         std::vector<std::wstring> ahead;
         ahead.reserve(unread.size());
-        for (const auto& [child, pfad] : unread) ahead.push_back(pfad);
+        for (const auto& c : unread)
+            if (c.shows) ahead.push_back(c.pfad);
+        // Reads left for later by earlier expansions wait behind these.
+        if (showing > 0 && !later_.empty()) lister_.Hurry(ahead);
+        for (const auto& c : unread)
+            if (!c.shows) ahead.push_back(c.pfad);
         lister_.Prefetch(ahead);
     }
     return unread;
+}
+
+bool FolderTreeLogic::ReadChildren(NodeHandle node, NodeHandle target) {
+    // Every read joins the queue in the tree's order, so that what it has to tell comes in
+    // that order; those that show are read now, the others as they come in.
+    std::vector<std::list<LaterRead>::iterator> now;
+    for (auto& child : AnnounceUnreadChildren(node, target)) {
+        Forget(child.node);
+        later_.push_back(LaterRead{child.node, std::move(child.pfad), false, std::nullopt});
+        laterByNode_[child.node] = std::prev(later_.end());
+        if (child.shows) now.push_back(std::prev(later_.end()));
+    }
+    for (const auto entry : now) {
+        ReadResult result = Read(entry->node, entry->pfad);
+        if (result.outcome == ListOutcome::Stopped) {
+            // Everything outstanding was dropped with it: the queue's reads say so when asked.
+            TellInOrder();
+            return false;
+        }
+        entry->over = true;
+        entry->message = std::move(result.message);
+    }
+    TellInOrder();
+    return true;
 }
 
 void FolderTreeLogic::OnCollapse(NodeHandle) { RaisePathChanged(VollerPfad(tree_.Selected())); }
@@ -222,8 +346,7 @@ void FolderTreeLogic::OnNodeClick(NodeHandle node) {
 }
 
 void FolderTreeLogic::ExpandFromCode(NodeHandle node) {
-    OnExpand(node);
-    tree_.Expand(node);
+    if (OnExpand(node)) tree_.Expand(node);
 }
 
 void FolderTreeLogic::SetPath(std::wstring_view newPath) {
@@ -266,11 +389,17 @@ void FolderTreeLogic::SetPath(std::wstring_view newPath) {
             complete = false;
             break;
         }
-        OnExpand(selected);
-        // The next level's folders are announced before this level is shown, so that
-        // they are read while the tree view expands this node and selects the next.
-        if (i + 1 < parts.size() && !parts[i + 1].empty()) AnnounceUnreadChildren(tree_.Find(key + parts[i + 1]));
-        tree_.Expand(selected);
+        // The walk waits only for the nodes it looks up and for what shows: the children
+        // around the next one. The next level's are announced before this level is shown,
+        // so that they are read while the tree view expands this node and selects the next.
+        const bool more = i + 1 < parts.size() && !parts[i + 1].empty();
+        const NodeHandle next = more ? tree_.Find(key + parts[i + 1]) : kNoNode;
+        const bool read = tree_.Parent(selected) == kNoNode || ReadChildren(selected, next);
+        if (next != kNoNode) {
+            const bool further = i + 2 < parts.size() && !parts[i + 2].empty();
+            AnnounceUnreadChildren(next, further ? tree_.Find(key + parts[i + 1] + L'\\' + parts[i + 2]) : kNoNode);
+        }
+        if (read) tree_.Expand(selected);
     }
     Release();
     if (complete) {

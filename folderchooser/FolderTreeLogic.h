@@ -4,7 +4,10 @@
 // no platform state; the tree's nodes are the only state there is.
 
 #include <functional>
+#include <list>
+#include <optional>
 #include <string>
+#include <unordered_map>
 #include <string_view>
 #include <utility>
 #include <vector>
@@ -43,12 +46,24 @@ public:
     // The node's folder path: c:\Windows\ for Arbeitsplatz\c:\Windows; "\" for no node.
     std::wstring VollerPfad(NodeHandle node) const;
 
-    // Handlers of the tree's notifications and of the user's clicks.
-    void OnExpand(NodeHandle node);
+    // Handlers of the tree's notifications and of the user's clicks. An expansion reads the
+    // node first when it was not read yet, then its children: those that can show at once,
+    // the others later (ReadOnInBackground). False when those reads were stopped: the node
+    // does not open as if it were empty.
+    bool OnExpand(NodeHandle node);
     void OnCollapse(NodeHandle node);
     void OnNodeClick(NodeHandle node);
-    // Expands from code: runs the expand handling, then shows the children.
+    // Expands from code: runs the expand handling, then shows the children unless stopped.
     void ExpandFromCode(NodeHandle node);
+
+    // The reads expansions left for later, in the tree's order. Each listing that is in is
+    // handed over as it comes, in any order; a message waits until every read before it is
+    // over, so that messages come in the tree's order, one after the other.
+    bool HasBackgroundReads() const { return !later_.empty(); }
+    // Hands over the listings that are in, until enough() holds; true while reads remain.
+    bool ReadOnInBackground(const std::function<bool()>& enough);
+    // These nodes show now: those whose reads were left for later are read before the others.
+    void ShowingNow(const std::vector<NodeHandle>& nodes);
 
     void SetPath(std::wstring_view newPath);
     std::wstring Path() const;
@@ -60,10 +75,36 @@ public:
     std::function<void(const std::wstring&)> PathChanged;
 
 private:
-    using UnreadChildren = std::vector<std::pair<NodeHandle, std::wstring>>;
-    // The children of node not read yet, each with its folder path, announced to the
-    // lister so that they are read together.
-    UnreadChildren AnnounceUnreadChildren(NodeHandle node);
+    struct Message {
+        std::wstring text;
+        MessageStyle style;
+    };
+    struct ReadResult {
+        ListOutcome outcome = ListOutcome::Read;
+        std::optional<Message> message;  // what the user is to be told
+    };
+    // A read left for later, or read out of the tree's order and waiting to tell.
+    struct LaterRead {
+        NodeHandle node;
+        std::wstring pfad;
+        bool over = false;
+        std::optional<Message> message;
+    };
+    struct UnreadChild {
+        NodeHandle node;
+        std::wstring pfad;
+        bool shows;  // can show when the node opens: read within the expansion
+    };
+    // The children of node not read yet, in the tree's order, each with its folder path and
+    // whether it can show (around target, when given, else from the first); announced to
+    // the lister, those that show first.
+    std::vector<UnreadChild> AnnounceUnreadChildren(NodeHandle node, NodeHandle target);
+    // Reads the node's children as planned; false when the reads were stopped.
+    bool ReadChildren(NodeHandle node, NodeHandle target);
+    ReadResult Read(NodeHandle actNode, const std::wstring& pfad);
+    void Forget(NodeHandle node);
+    // Tells what the reads at the front of the queue have to say, and lets them go.
+    void TellInOrder();
     void RaisePathChanged(const std::wstring& pfad);
     // Redraw held over a bulk read; messages let go of it while they show.
     void Hold();
@@ -77,6 +118,8 @@ private:
     LowerCaseFn lower_;
     NodeHandle root_ = kNoNode;
     int holds_ = 0;
+    std::list<LaterRead> later_;
+    std::unordered_map<NodeHandle, std::list<LaterRead>::iterator> laterByNode_;
 };
 
 }  // namespace ovaro::folders

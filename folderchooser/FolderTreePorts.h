@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <limits>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -60,6 +61,14 @@ public:
     // a listing that broke off after its first parts were added. The node's expanded state
     // stays; handles of the removed nodes are not used again.
     virtual void RemoveChildren(NodeHandle node) = 0;
+
+    // How many rows the tree's window shows: an expansion reads first the children that
+    // can show. A tree without a window shows them all.
+    virtual std::size_t RowsShowing() const { return std::numeric_limits<std::size_t>::max(); }
+    // Whether a node without children shows as one that opens. Every node is added so, since
+    // a folder not read yet is not known to be empty; a node read and found empty, or that
+    // cannot be read, is set otherwise, and one whose read was stopped stays so.
+    virtual void SetExpandable(NodeHandle node, bool expandable) { (void)node, (void)expandable; }
 };
 
 // Platform drive type numbers.
@@ -136,6 +145,16 @@ public:
     // The folders that List will be asked for next, in that order: a lister that can read
     // ahead starts them now. Only a hint; List is still called for each.
     virtual void Prefetch(const std::vector<std::wstring>& folders) { (void)folders; }
+    // Puts these announced folders before every other read not yet started, in this order:
+    // they show now.
+    virtual void Hurry(const std::vector<std::wstring>& folders) { (void)folders; }
+    // Where an announced folder's read stands without waiting for it: nullopt while it is
+    // still being read, else what List would say now. A lister that reads in List says Read.
+    // Stopped also for a folder that is not announced (any more).
+    virtual std::optional<ListOutcome> Progress(std::wstring_view folder) {
+        (void)folder;
+        return ListOutcome::Read;
+    }
 };
 
 enum class MessageStyle : unsigned { Ok = kMbOk, Critical = kMbCritical };

@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <limits>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -38,9 +40,20 @@ public:
         --depth;
         ForwardingTreeNodes::EndUpdate();
     }
+    std::size_t RowsShowing() const override { return rows; }
+    void SetExpandable(NodeHandle n, bool expandable) override {
+        notExpandable[n] = !expandable;
+        ForwardingTreeNodes::SetExpandable(n, expandable);
+    }
+    bool ShowsButton(NodeHandle n) const {
+        const auto it = notExpandable.find(n);
+        return HasChildren(n) || it == notExpandable.end() || !it->second;
+    }
 
     std::vector<NodeHandle> selects, expands, shown;
     int depth = 0;
+    std::size_t rows = std::numeric_limits<std::size_t>::max();
+    std::map<NodeHandle, bool> notExpandable;
 };
 
 // Notes the update depth at each message, so a message under held redraw shows.
@@ -396,6 +409,102 @@ TYPED_TEST_P(FolderTreeLogicSuite, CollapseReportsTheSelectionAndKeepsTheNodes) 
     EXPECT_EQ(this->rec_.ChildCount(this->Node(L"c:\\windows")), before);
 }
 
+// A tree of two rows reads the two children that show within the expansion and the rest
+// afterwards: the same tree and the same messages, in the tree's order, as reading all.
+TYPED_TEST_P(FolderTreeLogicSuite, AWindowOfRowsReadsWhatShowsFirstAndTheRestLaterToTheSameTree) {
+    auto& m = this->m_;
+    auto& t = this->rec_;
+    m.AddDrive(L'c', kDriveFixed);
+    for (const wchar_t* f : {L"c:\\Daten\\Eins\\X", L"c:\\Daten\\Zwei", L"c:\\Daten\\Drei\\Y", L"c:\\Daten\\Vier",
+                             L"c:\\Daten\\Fuenf"})
+        m.AddFolder(f);
+    m.Fail(L"c:\\daten\\zwei\\", false, L"Zwei kaputt");
+    m.Fail(L"c:\\daten\\vier\\", false, L"Vier kaputt");
+    t.rows = 2;
+    this->logic_.Create();
+    this->logic_.OnExpand(this->Node(L"c:"));
+    EXPECT_TRUE(this->logic_.OnExpand(this->Node(L"c:\\daten")));
+    EXPECT_EQ(m.listed_, (std::vector<std::wstring>{L"c:\\", L"c:\\Daten\\", L"c:\\Daten\\Eins\\", L"c:\\Daten\\Zwei\\"}));
+    EXPECT_EQ(m.prefetched_.back(), (std::vector<std::wstring>{L"c:\\Daten\\Eins\\", L"c:\\Daten\\Zwei\\",
+                                                               L"c:\\Daten\\Drei\\", L"c:\\Daten\\Vier\\",
+                                                               L"c:\\Daten\\Fuenf\\"}));
+    ASSERT_EQ(this->msgs_.shown.size(), 1u);
+    EXPECT_EQ(this->msgs_.shown[0].text, L"Fehler beim Lesen des Ordners aufgetreten: Zwei kaputt");
+    // Unread is not empty: Drei still shows that it opens; Zwei, which cannot be read, not.
+    EXPECT_TRUE(t.ShowsButton(this->Node(L"c:\\daten\\drei")));
+    EXPECT_FALSE(t.ShowsButton(this->Node(L"c:\\daten\\zwei")));
+    EXPECT_TRUE(this->logic_.HasBackgroundReads());
+
+    EXPECT_FALSE(this->logic_.ReadOnInBackground([] { return false; }));
+    EXPECT_EQ(std::vector<std::wstring>(m.listed_.begin() + 4, m.listed_.end()),
+              (std::vector<std::wstring>{L"c:\\Daten\\Drei\\", L"c:\\Daten\\Vier\\", L"c:\\Daten\\Fuenf\\"}));
+    ASSERT_EQ(this->msgs_.shown.size(), 2u);
+    EXPECT_EQ(this->msgs_.shown[1].text, L"Fehler beim Lesen des Ordners aufgetreten: Vier kaputt");
+    EXPECT_EQ(this->ChildTexts(this->Node(L"c:\\daten\\drei")), std::vector<std::wstring>{L"Y"});
+    EXPECT_FALSE(t.ShowsButton(this->Node(L"c:\\daten\\fuenf")));  // read, and empty
+    EXPECT_FALSE(this->logic_.HasBackgroundReads());
+    EXPECT_EQ(this->msgs_.shownWhileHeld, 0);
+    EXPECT_EQ(t.depth, 0);
+}
+
+// The walk reads the folders around the one it goes to; what scrolls into view is read
+// before the rest, which still comes in in the tree's order.
+TYPED_TEST_P(FolderTreeLogicSuite, AWalkReadsAroundItsFolderAndWhatScrollsIntoViewGoesFirst) {
+    auto& m = this->m_;
+    auto& t = this->rec_;
+    m.AddDrive(L'c', kDriveFixed);
+    for (int i = 0; i < 10; ++i) m.AddFolder(L"c:\\Weit\\N" + std::to_wstring(i));
+    m.AddFolder(L"c:\\Weit\\N5\\Ziel");
+    for (int i : {0, 1, 2, 3, 7, 8, 9}) m.held_.insert(L"c:\\weit\\n" + std::to_wstring(i) + L"\\");
+    t.rows = 1;
+    this->logic_.Create();
+    this->logic_.SetPath(L"c:\\Weit\\N5");
+    EXPECT_EQ(t.Selected(), this->Node(L"c:\\weit\\n5"));
+    EXPECT_EQ(m.listed_, (std::vector<std::wstring>{L"c:\\", L"c:\\Weit\\", L"c:\\Weit\\N4\\", L"c:\\Weit\\N5\\",
+                                                     L"c:\\Weit\\N6\\", L"c:\\Weit\\N5\\Ziel\\"}));
+    EXPECT_TRUE(this->logic_.ReadOnInBackground([] { return false; }));  // all still being read
+    EXPECT_EQ(m.listed_.size(), 6u);
+
+    this->logic_.ShowingNow({this->Node(L"c:\\weit\\n6"), this->Node(L"c:\\weit\\n8"), this->Node(L"c:\\weit\\n9")});
+    EXPECT_EQ(m.hurried_.back(), (std::vector<std::wstring>{L"c:\\Weit\\N8\\", L"c:\\Weit\\N9\\"}));
+    m.held_.clear();
+    EXPECT_FALSE(this->logic_.ReadOnInBackground([] { return false; }));
+    EXPECT_EQ(std::vector<std::wstring>(m.listed_.begin() + 6, m.listed_.end()),
+              (std::vector<std::wstring>{L"c:\\Weit\\N0\\", L"c:\\Weit\\N1\\", L"c:\\Weit\\N2\\", L"c:\\Weit\\N3\\",
+                                         L"c:\\Weit\\N7\\", L"c:\\Weit\\N8\\", L"c:\\Weit\\N9\\"}));
+    EXPECT_TRUE(this->msgs_.shown.empty());
+}
+
+// Esc in the middle of an expansion: the node does not open as if empty, what was not read
+// still shows that it opens, nothing is told, and the next expansion reads the rest.
+TYPED_TEST_P(FolderTreeLogicSuite, AStopLeavesTheRestUnreadWithTheirButtonsAndTheNodeClosed) {
+    auto& m = this->m_;
+    auto& t = this->rec_;
+    m.AddDrive(L'c', kDriveFixed);
+    for (const wchar_t* f : {L"c:\\Daten\\Eins\\X", L"c:\\Daten\\Zwei", L"c:\\Daten\\Drei\\Y"}) m.AddFolder(f);
+    m.Fail(L"c:\\daten\\drei\\", false, L"Drei kaputt");
+    this->logic_.Create();
+    this->logic_.OnExpand(this->Node(L"c:"));
+    m.stopAt_ = L"c:\\daten\\zwei\\";
+    this->logic_.ExpandFromCode(this->Node(L"c:\\daten"));
+    EXPECT_FALSE(t.IsExpanded(this->Node(L"c:\\daten")));
+    EXPECT_TRUE(t.ShowsButton(this->Node(L"c:\\daten\\zwei")));
+    EXPECT_TRUE(t.ShowsButton(this->Node(L"c:\\daten\\drei")));
+    EXPECT_FALSE(this->logic_.ReadOnInBackground([] { return false; }));
+    EXPECT_TRUE(this->msgs_.shown.empty());
+    EXPECT_EQ(m.ListCount(L"c:\\Daten\\Drei\\"), 0);
+
+    m.dropped_ = false;
+    this->logic_.ExpandFromCode(this->Node(L"c:\\daten"));
+    EXPECT_TRUE(t.IsExpanded(this->Node(L"c:\\daten")));
+    EXPECT_EQ(m.ListCount(L"c:\\Daten\\Eins\\"), 1);
+    EXPECT_EQ(m.ListCount(L"c:\\Daten\\Zwei\\"), 2);
+    ASSERT_EQ(this->msgs_.shown.size(), 1u);
+    EXPECT_EQ(this->msgs_.shown[0].text, L"Fehler beim Lesen des Ordners aufgetreten: Drei kaputt");
+    EXPECT_FALSE(t.ShowsButton(this->Node(L"c:\\daten\\zwei")));
+    EXPECT_EQ(t.depth, 0);
+}
+
 REGISTER_TYPED_TEST_SUITE_P(
     FolderTreeLogicSuite, CreationShowsDrivesInListOrderAndReadsOnlyHardDisks,
     UnreachableNetworkDriveTellsAtCreationAndStaysEmpty, ADriveListWithoutTerminatorGivesOnlyTheRoot,
@@ -405,6 +514,7 @@ REGISTER_TYPED_TEST_SUITE_P(
     PathWalkSelectsExpandsAndShowsTheDeepestNode, PathWalkThatEndsEarlyKeepsTheDeepestFoundNodeUnscrolled,
     PathsThatFindNothingOnAFreshTreeChangeNothing, PathsThatFindNothingReportTheNodeSelectedBefore,
     UnicodeNamesAreFoundWhateverTheirCase, ClicksReadTheNodeAndAlwaysReport,
-    CollapseReportsTheSelectionAndKeepsTheNodes);
+    CollapseReportsTheSelectionAndKeepsTheNodes, AWindowOfRowsReadsWhatShowsFirstAndTheRestLaterToTheSameTree,
+    AWalkReadsAroundItsFolderAndWhatScrollsIntoViewGoesFirst, AStopLeavesTheRestUnreadWithTheirButtonsAndTheNodeClosed);
 
 }  // namespace ovaro::folders::testing

@@ -32,6 +32,8 @@ public:
     void BeginUpdate() override { inner_.BeginUpdate(); }
     void EndUpdate() override { inner_.EndUpdate(); }
     void RemoveChildren(NodeHandle n) override { inner_.RemoveChildren(n); }
+    std::size_t RowsShowing() const override { return inner_.RowsShowing(); }
+    void SetExpandable(NodeHandle n, bool expandable) override { inner_.SetExpandable(n, expandable); }
 
 private:
     TreeNodes& inner_;

@@ -5,7 +5,9 @@
 #include <algorithm>
 #include <cwctype>
 #include <functional>
+#include <limits>
 #include <map>
+#include <optional>
 #include <memory>
 #include <set>
 #include <string>
@@ -112,8 +114,16 @@ public:
         }
     }
 
+    std::size_t RowsShowing() const override { return rows_; }
+    void SetExpandable(NodeHandle node, bool expandable) override {
+        if (Valid(node)) At(node).expandable = expandable;
+    }
+    // What the tree shows beside the node: a [+] for one that has children or may have.
+    bool ShowsButton(NodeHandle node) const { return Valid(node) && (HasChildren(node) || At(node).expandable); }
+
     int updateDepth() const { return updateDepth_; }
     int adds() const { return adds_; }
+    std::size_t rows_ = std::numeric_limits<std::size_t>::max();  // a tree without a window shows every row
 
 private:
     struct Node {
@@ -123,6 +133,7 @@ private:
         std::vector<NodeHandle> children;
         bool expanded;
         bool removed = false;
+        bool expandable = true;
     };
     bool Valid(NodeHandle n) const { return n != kNoNode && n <= nodes_.size() && !nodes_[n - 1].removed; }
     Node& At(NodeHandle n) { return nodes_[n - 1]; }
@@ -203,7 +214,23 @@ public:
     // With partSize_ above 0, listings are handed over in parts of that many sub-folders,
     // as a lister that reads on another thread does; a folder set to break off hands over
     // all its parts but the last and then fails.
+    // A lister that reads ahead: a held folder is still being read; a stop at a folder drops
+    // every read outstanding, as Esc does.
+    std::optional<ListOutcome> Progress(std::wstring_view folder) override {
+        const std::wstring lower = Lower(std::wstring(folder));
+        if (dropped_) return ListOutcome::Stopped;
+        if (held_.count(lower)) return std::nullopt;
+        return ListOutcome::Read;
+    }
+    void Hurry(const std::vector<std::wstring>& folders) override { hurried_.push_back(folders); }
+
     FolderListing ListInParts(std::wstring_view folder, const ListingPart& onPart) override {
+        if (!stopAt_.empty() && Lower(std::wstring(folder)) == stopAt_) {
+            listed_.emplace_back(folder);
+            stopAt_.clear();
+            dropped_ = true;
+            return FolderListing::Stopped();
+        }
         if (partSize_ == 0) return FolderLister::ListInParts(folder, onPart);
         FolderListing listing = List(folder);
         const auto breakOff = breakOffs_.find(Lower(std::wstring(folder)));
@@ -234,6 +261,10 @@ public:
     std::vector<std::vector<std::wstring>> prefetched_;  // the read-ahead hints, one list per hint
     std::function<void()> onPrefetch_;                   // sees the tree as each hint is given
     std::vector<std::wstring> typeQueries_;
+    std::set<std::wstring> held_;                      // lower case, with "\"
+    std::wstring stopAt_;                              // lower case, with "\"
+    bool dropped_ = false;
+    std::vector<std::vector<std::wstring>> hurried_;
 
 private:
     static std::wstring Lower(const std::wstring& s) { return PortableLowerCase(s); }
