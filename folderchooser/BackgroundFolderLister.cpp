@@ -55,6 +55,9 @@ struct BackgroundFolderLister::Shared {
     // Whether the window's thread sleeps on `wake`: only then is it set, since setting it
     // is a round trip to the system (under Wine, to its server) for every listing.
     std::atomic<int> waiting{0};
+    // Tells the window's thread of reads that are in; once until it heard. Guarded by mutex.
+    std::function<void()> readIn;
+    bool told = false;
 };
 
 BackgroundFolderLister::BackgroundFolderLister(RestrictedWait& wait, ReadFolderFn read, unsigned readsAtOnce,
@@ -76,7 +79,44 @@ BackgroundFolderLister::BackgroundFolderLister(RestrictedWait& wait, ReadInParts
         shared_ = std::make_shared<Shared>(std::move(readInParts), std::max(1u, readsAtOnce), shared_->submit);
 }
 
-BackgroundFolderLister::~BackgroundFolderLister() { DropOutstanding(); }
+BackgroundFolderLister::~BackgroundFolderLister() {
+    WhenReadIn(nullptr);
+    DropOutstanding();
+}
+
+void BackgroundFolderLister::WhenReadIn(std::function<void()> tell) {
+    std::lock_guard lock(shared_->mutex);
+    shared_->readIn = std::move(tell);
+}
+
+void BackgroundFolderLister::Heard() {
+    std::lock_guard lock(shared_->mutex);
+    shared_->told = false;
+}
+
+void BackgroundFolderLister::Hurry(const std::vector<std::wstring>& folders) {
+    std::lock_guard lock(shared_->mutex);
+    auto& pending = shared_->pending;
+    // Backwards, each to the front, so that they keep their order.
+    for (auto f = folders.rbegin(); f != folders.rend(); ++f) {
+        const auto it = requests_.find(*f);
+        if (it == requests_.end() || it->second->started) continue;
+        if (const auto p = std::find(pending.begin(), pending.end(), it->second); p != pending.end()) {
+            pending.erase(p);
+            pending.push_front(it->second);
+        }
+    }
+}
+
+std::optional<ListOutcome> BackgroundFolderLister::Progress(std::wstring_view folder) {
+    const auto it = requests_.find(std::wstring(folder));
+    if (it == requests_.end()) return ListOutcome::Stopped;
+    std::lock_guard lock(shared_->mutex);
+    const Request& request = *it->second;
+    if (!request.done) return std::nullopt;
+    if (request.error != 0) return ListOutcome::Failed;
+    return request.result.Outcome();
+}
 
 // shared.mutex held.
 void BackgroundFolderLister::Abandon(Shared& shared, Request& request) {
@@ -301,6 +341,13 @@ void CALLBACK BackgroundFolderLister::ReadWorker(PTP_CALLBACK_INSTANCE, void* co
         // A read given up on while it ran has been replaced by another worker already.
         if (released) break;
         if (shared->waiting > 0) SetEvent(shared->wake);
+        {
+            std::lock_guard lock(shared->mutex);
+            if (!request->abandoned && shared->readIn && !shared->told) {
+                shared->told = true;
+                shared->readIn();
+            }
+        }
     }
     if (self != nullptr) CloseHandle(self);
 }

@@ -16,6 +16,7 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -57,9 +58,14 @@ public:
     // worker has read it, also while the worker reads on.
     FolderListing ListInParts(std::wstring_view folder, const ListingPart& onPart) override;
     void Prefetch(const std::vector<std::wstring>& folders) override;
+    void Hurry(const std::vector<std::wstring>& folders) override;
+    std::optional<ListOutcome> Progress(std::wstring_view folder) override;
 
-    // The operation is over: abandons every read not yet handed to the logic.
+    // Abandons every read not yet handed to the logic (Esc, the tree's end).
     void DropOutstanding();
+    // tell runs on a worker when a read is in: once, until Heard. It must not block.
+    void WhenReadIn(std::function<void()> tell);
+    void Heard();
 
 private:
     struct Request;

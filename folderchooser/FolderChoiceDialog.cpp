@@ -60,16 +60,35 @@ bool FolderChoiceDialog::Create(HINSTANCE instance, const OvaroFolderTreeView::S
     const UINT dpi = WindowDpi(hwnd_);
     SetClientSize(hwnd_, TwipsToPixels(kDialogWidthTwips, dpi), TwipsToPixels(kDialogHeightTwips, dpi));
 
-    // The tree first: it is first in the tab order and gets the focus when shown. It is
-    // made at its place, since it reads the drives and shows the selection as it is made.
-    tree_ = OvaroFolderTreeView::Create(
-        hwnd_, kTreeId, TwipsToPixels(kTreePlace.left, kTreePlace.top, kTreePlace.width, kTreePlace.height, dpi),
-        sources);
+    // The buttons before the tree, since the dialog may show while the tree is being filled.
     for (const ButtonSpec& b : kButtons)
         CreateWindowExW(0, L"BUTTON", b.caption, WS_CHILD | WS_VISIBLE | WS_TABSTOP | b.style, 0, 0, 0, 0, hwnd_,
                         reinterpret_cast<HMENU>(static_cast<INT_PTR>(b.id)), instance, nullptr);
     PlaceControls(dpi);
+    // The tree is made at its place, since it reads the drives and shows the selection as it
+    // is made. On a slow drive that takes a while: the dialog then shows at once.
+    OvaroFolderTreeView::Sources withShowing = sources;
+    withShowing.onLongWait = [this] { ShowEarly(); };
+    tree_ = OvaroFolderTreeView::Create(
+        hwnd_, kTreeId, TwipsToPixels(kTreePlace.left, kTreePlace.top, kTreePlace.width, kTreePlace.height, dpi),
+        withShowing);
+    if (tree_) {
+        // First in the tab order, so that it gets the focus when shown.
+        SetWindowPos(tree_->Window(), HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+        PlaceControls(dpi);
+    }
     return true;
+}
+
+void FolderChoiceDialog::ShowEarly() {
+    if (hwnd_ == nullptr || IsWindowVisible(hwnd_) || shownEarly_) return;
+    shownEarly_ = true;
+    // Shown, not yet modal: the tree's wait lets only closing and Esc through, as during any read.
+    CenterWindow(hwnd_, owner_ != nullptr && IsWindow(owner_) ? owner_ : nullptr);
+    ShowWindow(hwnd_, SW_SHOWNORMAL);
+    SetForegroundWindow(hwnd_);
+    if (tree_ && tree_->TreeWindow() != nullptr) SetFocus(tree_->TreeWindow());
+    UpdateWindow(hwnd_);
 }
 
 // The controls' places and font at a DPI: at creation and when the DPI changes.
@@ -137,7 +156,8 @@ std::wstring FolderChoiceDialog::Path() const { return tree_ ? tree_->Path() : s
 void FolderChoiceDialog::ShowModal() {
     if (hwnd_ == nullptr) return;
     HWND owner = owner_ != nullptr && IsWindow(owner_) ? owner_ : nullptr;
-    CenterWindow(hwnd_, owner);
+    // Shown while the tree was filled: it stays where it is (the user may have moved it).
+    if (!IsWindowVisible(hwnd_)) CenterWindow(hwnd_, owner);
     DisableOwner();  // again, when shown once more after a button hid it
     ShowWindow(hwnd_, SW_SHOWNORMAL);
     UpdateWindow(hwnd_);

@@ -52,6 +52,8 @@ private:
     void DisableOwner();
     void EnableOwner();
     void Hide();
+    // Shows the dialog while the tree is still being filled on a slow drive.
+    void ShowEarly();
 
     HWND owner_ = nullptr;
     bool ownerDisabled_ = false;  // by this dialog, which enables it again
@@ -60,6 +62,7 @@ private:
     std::unique_ptr<OvaroFolderTreeView> tree_;
     std::wstring tag_;
     bool modal_ = false;  // shown modally, until OK or Abbrechen hides it or it closes
+    bool shownEarly_ = false;
 };
 
 // The factory the main window's "Wählen..." uses in the program.

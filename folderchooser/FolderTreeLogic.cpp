@@ -159,6 +159,7 @@ FolderTreeLogic::ReadResult FolderTreeLogic::Read(NodeHandle actNode, const std:
         tree_.SetExpandable(actNode, false);
         return result;
     }
+    tree_.SetExpandable(actNode, true);  // it may have been found empty before
     // Redraw before any message, so the tree behind the message box is current.
     tree_.EndUpdate();
     if (!failure.empty()) result.message = Message{std::wstring(kTextAddFailed) + failure, MessageStyle::Ok};

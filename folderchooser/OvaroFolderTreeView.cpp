@@ -3,6 +3,7 @@
 #include <commctrl.h>
 
 #include <array>
+#include <chrono>
 #include <cstdlib>
 #include <utility>
 
@@ -34,7 +35,16 @@ constexpr UINT kMsgCommitSelection = WM_APP + 3;
 // Runs what was deferred while an operation ran, from the message loop, so that no
 // operation starts inside the notification of another.
 constexpr UINT kMsgRunDeferred = WM_APP + 4;
+// Reads left for later came in (posted by a worker).
+constexpr UINT kMsgReadsIn = WM_APP + 5;
+// The tree scrolled: what shows now is read first.
+constexpr UINT kMsgShowing = WM_APP + 6;
 constexpr UINT_PTR kRestTimer = 1;
+// A hand-over of reads that was cut short for the user's input goes on after it: a timer
+// comes after input, where a posted message would come before.
+constexpr UINT_PTR kBackgroundTimer = 2;
+// A hand-over step ends after this long, so that the user's input never waits much.
+constexpr auto kBackgroundStep = std::chrono::milliseconds(15);
 constexpr UINT kRestMilliseconds = 500;
 // TVE_EXPAND / TVE_COLLAPSE without the partial-expansion flags (TVE_ACTIONMASK).
 constexpr UINT kExpandActionMask = 0x0003;
@@ -130,7 +140,15 @@ LRESULT CALLBACK TreeProc(HWND tree, UINT message, WPARAM wParam, LPARAM lParam)
             if (!hadSelection) InvalidateFocusCue(tree);
             return result;
         }
+        case WM_VSCROLL:
+        case WM_MOUSEWHEEL:
+        case WM_SIZE: {
+            const LRESULT result = CallWindowProcW(original, tree, message, wParam, lParam);
+            PostMessageW(GetParent(tree), kMsgShowing, 0, 0);
+            return result;
+        }
         case WM_KEYDOWN: {
+            if (IsNavigationKey(wParam)) PostMessageW(GetParent(tree), kMsgShowing, 0, 0);
             const HTREEITEM selected = TreeView_GetSelection(tree);
             if (selected == nullptr && (IsNavigationKey(wParam) || wParam == VK_MULTIPLY)) {
                 if (const HTREEITEM root = TreeView_GetRoot(tree)) {
@@ -211,6 +229,9 @@ std::unique_ptr<OvaroFolderTreeView> OvaroFolderTreeView::Create(HWND parent, in
         if (v->PathChanged) v->PathChanged(pfad);
     };
     view->LoadPictures();
+    if (sources.onLongWait) view->parts_->wait.WhenLong(sources.onLongWait);
+    // A worker may tell after the window is gone: the post then goes nowhere.
+    view->parts_->lister.WhenReadIn([window = view->hwnd_] { PostMessageW(window, kMsgReadsIn, 0, 0); });
     view->Operate(Arrival::Deferrable, [v = view.get()] { v->parts_->logic.Create(); });
     return view;
 }
@@ -249,10 +270,14 @@ bool OvaroFolderTreeView::Operate(Arrival arrival, const std::function<void()>& 
     struct Ending {
         OvaroFolderTreeView& view;
         ~Ending() {
+            // Esc stops every read still outstanding, those left for later included.
+            if (view.parts_->wait.Stopped()) view.parts_->lister.DropOutstanding();
             view.parts_->wait.End();
-            view.parts_->lister.DropOutstanding();  // read ahead and not asked for
             view.operating_ = false;
-            if (!view.deferred_.empty()) view.PostRunDeferred();
+            if (!view.deferred_.empty())
+                view.PostRunDeferred();
+            else if (std::exchange(view.backgroundDue_, false) && !view.gone_)
+                PostMessageW(view.hwnd_, kMsgReadsIn, 0, 0);
         }
     };
     operating_ = true;
@@ -289,6 +314,36 @@ void OvaroFolderTreeView::RunDeferred() {
     }
 }
 
+void OvaroFolderTreeView::RunBackground() {
+    if (!parts_ || gone_) return;
+    parts_->lister.Heard();
+    if (!parts_->logic.HasBackgroundReads()) return;
+    if (MustWait()) {
+        backgroundDue_ = true;  // asked again when that is over
+        return;
+    }
+    bool cut = false;
+    Operate(Arrival::Background, [this, &cut] {
+        const auto until = std::chrono::steady_clock::now() + kBackgroundStep;
+        parts_->logic.ReadOnInBackground([&cut, until] {
+            cut = HIWORD(GetQueueStatus(QS_INPUT)) != 0 || std::chrono::steady_clock::now() >= until;
+            return cut;
+        });
+    });
+    if (cut && !gone_) SetTimer(hwnd_, kBackgroundTimer, USER_TIMER_MINIMUM, nullptr);
+}
+
+void OvaroFolderTreeView::TellShowing() {
+    if (!parts_ || tree_ == nullptr || !parts_->logic.HasBackgroundReads()) return;
+    std::vector<folders::NodeHandle> showing;
+    const auto rows = parts_->nodes.RowsShowing();
+    for (HTREEITEM item = TreeView_GetFirstVisible(tree_); item != nullptr && showing.size() < rows;
+         item = TreeView_GetNextVisible(tree_, item))
+        showing.push_back(folders::Win32TreeNodes::Handle(item));
+    // Only reorders the reads; nothing is added, so it may come during an operation.
+    parts_->logic.ShowingNow(showing);
+}
+
 void OvaroFolderTreeView::WhenIdle(std::function<void()> task) {
     if (gone_) return;
     if (MustWait())
@@ -317,6 +372,7 @@ LRESULT OvaroFolderTreeView::HandleMessage(UINT message, WPARAM wParam, LPARAM l
             // Nothing deferred runs any more; a command of the host that waited is void.
             gone_ = true;
             deferred_.clear();
+            if (parts_) parts_->lister.WhenReadIn(nullptr);
             if (parts_) {
                 // Closed while a folder is read (the dialog, the program, the session): the
                 // logic that waits gets no more listings, and nothing it reads later is used.
@@ -345,8 +401,14 @@ LRESULT OvaroFolderTreeView::HandleMessage(UINT message, WPARAM wParam, LPARAM l
         // Right or Enter pressed in the tree.
         case kMsgCommitSelection: Commit(Arrival::UserInput); return 0;
         case kMsgRunDeferred: RunDeferred(); return 0;
+        case kMsgReadsIn: RunBackground(); return 0;
+        case kMsgShowing: TellShowing(); return 0;
         case WM_TIMER:
             if (wParam == kRestTimer) Commit(Arrival::Deferrable);
+            if (wParam == kBackgroundTimer) {
+                KillTimer(hwnd_, kBackgroundTimer);
+                RunBackground();
+            }
             return 0;
         default: break;
     }
@@ -388,8 +450,10 @@ LRESULT OvaroFolderTreeView::OnNotify(const NMHDR& header) {
                 Operate(Arrival::Deferrable, [&logic, node] { logic.ExpandFromCode(node); });
                 return TRUE;
             }
-            Operate(Arrival::Deferrable, [&logic, node] { logic.OnExpand(node); });
-            return FALSE;
+            // Refused when its reads were stopped, so that it does not open as if empty.
+            bool opens = false;
+            Operate(Arrival::Deferrable, [&logic, node, &opens] { opens = logic.OnExpand(node); });
+            return opens ? FALSE : TRUE;
         }
         case TVN_ITEMEXPANDEDW: {
             // After the collapse, so the report names the selection the user now sees (the

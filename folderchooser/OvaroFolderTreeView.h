@@ -30,6 +30,9 @@ public:
         folders::MessageSink* messages = nullptr;
         // With the control's own lister: the listing of one folder on a worker thread.
         folders::ReadFolderFn read = nullptr;
+        // Called once when an operation has kept the user waiting for a moment (the host
+        // shows itself then, if it is still hidden, so that the user sees it work).
+        std::function<void()> onLongWait = nullptr;
     };
 
     // Creates the control as child id of parent at rcPixels (client coordinates) and
@@ -85,7 +88,9 @@ private:
     void LoadPictures();
 
     // Where something asks to enter the tree's logic from.
-    enum class Arrival { UserInput, Deferrable };
+    // Background: a hand-over of reads left for later, which runs only when nothing else
+    // waits and is never deferred (the next read that comes in asks again).
+    enum class Arrival { UserInput, Deferrable, Background };
     // Runs step as the one operation; true when it ran now and was not stopped.
     bool Operate(Arrival arrival, const std::function<void()>& step);
     bool MustWait() const;  // an operation runs, or deferred ones come first
@@ -94,6 +99,8 @@ private:
     void RunDeferred();
     bool Commit(Arrival arrival);
     void NodeClick(HTREEITEM item);
+    void RunBackground();
+    void TellShowing();
 
     struct Parts;
     std::unique_ptr<Parts> parts_;
@@ -105,6 +112,7 @@ private:
     std::deque<std::function<void()>> deferred_;
     bool runPosted_ = false;  // a message to run deferred_ is on its way
     bool draining_ = false;   // deferred_ is being run: its tasks go first
+    bool backgroundDue_ = false;  // reads came in while something else ran
 };
 
 }  // namespace ovaro

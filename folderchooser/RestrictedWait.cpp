@@ -34,6 +34,7 @@ void RestrictedWait::Begin() {
     active_ = true;
     begun_ = lastPump_ = Clock::now();
     stopped_ = false;
+    longTold_ = false;
 }
 
 void RestrictedWait::End() {
@@ -48,6 +49,10 @@ void RestrictedWait::End() {
 void RestrictedWait::CursorIfDue(bool again) {
     if (!active_) return;
     if (!cursorShown_ && Clock::now() - begun_ >= kCursorAfter) {
+        if (onLong_ && !longTold_) {
+            longTold_ = true;
+            onLong_();  // shows the host, whose cursor is then the wait cursor
+        }
         previousCursor_ = SetCursor(LoadCursorW(nullptr, IDC_WAIT));
         cursorShown_ = true;
     } else if (cursorShown_ && again) {

@@ -20,6 +20,7 @@
 
 #include <chrono>
 #include <functional>
+#include <utility>
 
 namespace ovaro::folders {
 
@@ -48,6 +49,9 @@ public:
     // Runs the restricted loop once now, during an operation: before and after one step
     // that holds the thread for long and cannot be cut, so that the step stands alone.
     void Answer();
+    // Called once per operation, from the loop, when it has kept the user waiting as long
+    // as the wait cursor waits.
+    void WhenLong(std::function<void()> hook) { onLong_ = std::move(hook); }
 
 private:
     using Clock = std::chrono::steady_clock;
@@ -63,6 +67,8 @@ private:
     Clock::time_point begun_{};
     Clock::time_point lastPump_{};
     bool cursorShown_ = false;
+    bool longTold_ = false;
+    std::function<void()> onLong_;
     HCURSOR previousCursor_ = nullptr;
 };
 

@@ -42,7 +42,8 @@ NodeHandle Win32TreeNodes::AddLast(NodeHandle parent, std::wstring_view key, std
     TVINSERTSTRUCTW insert{};
     insert.hParent = parent == kNoNode ? TVI_ROOT : Item(parent);
     insert.hInsertAfter = TVI_LAST;
-    insert.item.mask = TVIF_TEXT | TVIF_IMAGE | TVIF_SELECTEDIMAGE;
+    insert.item.mask = TVIF_TEXT | TVIF_IMAGE | TVIF_SELECTEDIMAGE | TVIF_CHILDREN;
+    insert.item.cChildren = 1;  // not read yet: it may open (see SetExpandable)
     insert.item.pszText = text_.data();
     insert.item.iImage = static_cast<int>(picture);
     insert.item.iSelectedImage = static_cast<int>(selectedPicture);
@@ -195,17 +196,35 @@ void Win32TreeNodes::RemoveChildren(NodeHandle node) {
         }
     }
     std::erase_if(byKey_, [&](const auto& entry) { return gone.count(entry.second) != 0; });
+    std::erase_if(notExpandable_, [&](HTREEITEM item) { return gone.count(item) != 0; });
     // Collapsing with the reset takes every child out in one call. The tree view keeps the
-    // node's button then; it goes, and the expanded state comes back.
+    // node's button then, as it was; and the expanded state comes back.
     const bool expanded = IsExpanded(node);
     FromCode guard(fromCode_);
     SendMessageW(tree_, TVM_EXPAND, TVE_COLLAPSE | TVE_COLLAPSERESET, reinterpret_cast<LPARAM>(Item(node)));
     TVITEMW item{};
     item.mask = TVIF_CHILDREN | TVIF_STATE | TVIF_HANDLE;
     item.hItem = Item(node);
-    item.cChildren = 0;
+    item.cChildren = notExpandable_.count(Item(node)) != 0 ? 0 : 1;
     item.state = expanded ? TVIS_EXPANDED : 0;
     item.stateMask = TVIS_EXPANDED;
+    SendMessageW(tree_, TVM_SETITEMW, 0, reinterpret_cast<LPARAM>(&item));
+}
+
+std::size_t Win32TreeNodes::RowsShowing() const {
+    // The last row may show in part.
+    return static_cast<std::size_t>(SendMessageW(tree_, TVM_GETVISIBLECOUNT, 0, 0)) + 1;
+}
+
+void Win32TreeNodes::SetExpandable(NodeHandle node, bool expandable) {
+    if (node == kNoNode) return;
+    // Only a change costs a call: most nodes never leave the state they were added in.
+    const bool changed = expandable ? notExpandable_.erase(Item(node)) != 0 : notExpandable_.insert(Item(node)).second;
+    if (!changed) return;
+    TVITEMW item{};
+    item.mask = TVIF_CHILDREN | TVIF_HANDLE;
+    item.hItem = Item(node);
+    item.cChildren = expandable ? 1 : 0;
     SendMessageW(tree_, TVM_SETITEMW, 0, reinterpret_cast<LPARAM>(&item));
 }
 

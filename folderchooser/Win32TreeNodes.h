@@ -9,6 +9,7 @@
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <unordered_set>
 
 #include "FolderTreePorts.h"
 #include "RestrictedWait.h"
@@ -40,6 +41,8 @@ public:
     void BeginUpdate() override;
     void EndUpdate() override;
     void RemoveChildren(NodeHandle node) override;
+    std::size_t RowsShowing() const override;
+    void SetExpandable(NodeHandle node, bool expandable) override;
 
     // True while this class expands or scrolls from code, so that the control's
     // notification handler does not run the expand handling a second time.
@@ -62,6 +65,7 @@ private:
     };
     std::unordered_map<std::wstring, HTREEITEM, KeyHash, std::equal_to<>> byKey_;
     std::wstring text_;  // the text handed to the tree view, kept for its buffer
+    std::unordered_set<HTREEITEM> notExpandable_;  // shown without a button while childless
     int updateDepth_ = 0;
     int fromCode_ = 0;
 };

@@ -368,6 +368,43 @@ TEST_F(FolderTreeViewTest, UserExpandReadsAheadAndUserCollapseReports) {
     EXPECT_EQ(messages_.shown.size(), 2u);  // n: at creation, Doppelt's shared key
 }
 
+// A tree of one row: the user's expansion reads the two children that can show; the others
+// come in afterwards, through the message loop. Unread folders show that they open.
+TEST_F(FolderTreeViewTest, AnExpansionReadsWhatShowsAndTheRestComesInAfterwards) {
+    MoveWindow(view_->Window(), 10, 10, 400, TreeView_GetItemHeight(tree_) + 6, TRUE);
+    ShowWindow(host_, SW_SHOW);
+    const auto buttonOf = [this](HTREEITEM item) {
+        TVITEMW it{};
+        it.mask = TVIF_CHILDREN | TVIF_HANDLE;
+        it.hItem = item;
+        TreeView_GetItem(tree_, &it);
+        return it.cChildren;
+    };
+    const auto m = Child(Root(), L"m:");
+    const auto beta = Child(m, L"beta");
+    EXPECT_EQ(buttonOf(beta), 1);  // not read yet
+    TreeView_SelectItem(tree_, m);
+    SendMessageW(tree_, WM_KEYDOWN, VK_RIGHT, 0);
+    ASSERT_TRUE(TreeView_GetItemState(tree_, m, TVIS_EXPANDED) & TVIS_EXPANDED);
+    std::vector<HTREEITEM> children;
+    for (auto c = TreeView_GetChild(tree_, m); c; c = TreeView_GetNextSibling(tree_, c)) children.push_back(c);
+    ASSERT_EQ(children.size(), 6u);
+    for (std::size_t i = 2; i < children.size(); ++i) {
+        EXPECT_EQ(TreeView_GetChild(tree_, children[i]), nullptr) << i;
+        EXPECT_EQ(buttonOf(children[i]), 1) << i;
+    }
+    const auto unread = [&] {
+        for (const wchar_t* name : {L"Alpha", L"MiXeD CaSe", L"Doppelt"})
+            if (Children(Child(m, name)).empty()) return true;
+        return false;
+    };
+    EXPECT_TRUE(ovaro::testing::PumpUntil([&] { return !unread(); }));
+    PumpPosted();
+    EXPECT_EQ(buttonOf(beta), 0);  // read, and empty
+    // The second of the names that share a key is told once more, when its turn comes.
+    EXPECT_EQ(messages_.shown.size(), 2u);
+}
+
 TEST_F(FolderTreeViewTest, FocusLeavesAFreshTreeWithoutSelectionUntilTheUserMoves) {
     ShowWindow(host_, SW_SHOW);
     SetForegroundWindow(host_);
