@@ -19,10 +19,13 @@ namespace ovaro::folders {
 struct BackgroundFolderLister::Request {
     explicit Request(std::wstring f) : folder(std::move(f)) {}
     const std::wstring folder;
+    bool wanted = false;      // the logic waits for it
     bool started = false;     // a worker has taken it
+    bool byReserve = false;   // taken by a worker kept for the reads the logic waits for
     bool done = false;        // result (or error) is valid
     bool abandoned = false;   // nobody will take the result
     bool released = false;    // abandoned while read: its worker no longer counts
+    std::atomic<bool> stop{false};  // abandoned: the read starts nothing further
     HANDLE thread = nullptr;  // the worker's thread while it reads, for cancelling
     // Read and not yet handed over, in order; the result's sub-folders come after them.
     std::vector<std::vector<std::wstring>> parts;
@@ -35,7 +38,7 @@ struct BackgroundFolderLister::Request {
 
 // What the workers share with the lister; the last of them to let go frees it.
 struct BackgroundFolderLister::Shared {
-    Shared(ReadInPartsFn r, unsigned n, SubmitWorkerFn s) : read(std::move(r)), submit(std::move(s)), readsAtOnce(n) {
+    Shared(StoppableReadFn r, unsigned n, SubmitWorkerFn s) : read(std::move(r)), submit(std::move(s)), readsAtOnce(n) {
         wake = CreateEventW(nullptr, FALSE, FALSE, nullptr);
     }
     ~Shared() {
@@ -44,7 +47,7 @@ struct BackgroundFolderLister::Shared {
     Shared(const Shared&) = delete;
     Shared& operator=(const Shared&) = delete;
 
-    const ReadInPartsFn read;
+    const StoppableReadFn read;
     const SubmitWorkerFn submit;
     const unsigned readsAtOnce;
     HANDLE wake = nullptr;  // set after every finished read while the window's thread waits
@@ -52,6 +55,9 @@ struct BackgroundFolderLister::Shared {
     std::deque<std::shared_ptr<Request>> pending;
     unsigned running = 0;  // workers that count: each reads, or takes the next pending read
     unsigned reading = 0;  // of those, the ones inside a read
+    // The same for the workers kept for wanted reads, which take nothing else.
+    unsigned reserveRunning = 0;
+    unsigned reserveReading = 0;
     // Whether the window's thread sleeps on `wake`: only then is it set, since setting it
     // is a round trip to the system (under Wine, to its server) for every listing.
     std::atomic<int> waiting{0};
@@ -60,24 +66,48 @@ struct BackgroundFolderLister::Shared {
     bool told = false;
 };
 
-BackgroundFolderLister::BackgroundFolderLister(RestrictedWait& wait, ReadFolderFn read, unsigned readsAtOnce,
+namespace {
+
+// What a worker is started with.
+struct WorkerStart {
+    std::shared_ptr<void> shared;
+    bool reserve;
+};
+
+SubmitWorkerFn OwnThreads() {
+    return [](PTP_SIMPLE_CALLBACK callback, void* context) {
+        return StartDetachedThread([callback, context] { callback(nullptr, context); });
+    };
+}
+
+}  // namespace
+
+BackgroundFolderLister::BackgroundFolderLister(RestrictedWait& wait, StoppableReadFn read, unsigned readsAtOnce,
                                                SubmitWorkerFn submit)
     : wait_(wait),
       shared_(std::make_shared<Shared>(
-          read ? ReadInPartsFn([read = std::move(read)](const std::wstring& f, const ListingPart&) { return read(f); })
-               : ReadInPartsFn([](const std::wstring& f, const ListingPart& onPart) {
-                     return ReadFolderInParts(f, onPart, kPartSize);
+          read ? std::move(read)
+               : StoppableReadFn([](const std::wstring& f, const ListingPart& onPart, const std::atomic<bool>& stop) {
+                     return ReadFolderInParts(f, onPart, kPartSize, ListingWay::ByHandle, &stop);
                  }),
-          std::max(1u, readsAtOnce),
-          submit ? std::move(submit) : SubmitWorkerFn([](PTP_SIMPLE_CALLBACK callback, void* context) {
-              return TrySubmitThreadpoolCallback(callback, context, nullptr) != FALSE;
-          }))) {}
+          std::max(1u, readsAtOnce), submit ? std::move(submit) : OwnThreads())) {}
+
+BackgroundFolderLister::BackgroundFolderLister(RestrictedWait& wait, ReadFolderFn read, unsigned readsAtOnce,
+                                               SubmitWorkerFn submit)
+    : BackgroundFolderLister(
+          wait,
+          read ? StoppableReadFn([read = std::move(read)](const std::wstring& f, const ListingPart&,
+                                                          const std::atomic<bool>&) { return read(f); })
+               : StoppableReadFn(),
+          readsAtOnce, std::move(submit)) {}
 
 BackgroundFolderLister::BackgroundFolderLister(RestrictedWait& wait, ReadInPartsFn readInParts, unsigned readsAtOnce)
-    : BackgroundFolderLister(wait, ReadFolderFn(), readsAtOnce) {
-    if (readInParts)
-        shared_ = std::make_shared<Shared>(std::move(readInParts), std::max(1u, readsAtOnce), shared_->submit);
-}
+    : BackgroundFolderLister(wait,
+                             readInParts ? StoppableReadFn([read = std::move(readInParts)](
+                                                               const std::wstring& f, const ListingPart& onPart,
+                                                               const std::atomic<bool>&) { return read(f, onPart); })
+                                         : StoppableReadFn(),
+                             readsAtOnce) {}
 
 BackgroundFolderLister::~BackgroundFolderLister() {
     WhenReadIn(nullptr);
@@ -124,9 +154,16 @@ void BackgroundFolderLister::Abandon(Shared& shared, Request& request) {
     if (request.started && !request.done && !request.released) {
         // Its worker is stuck in this read: let another take its place, and ask the
         // platform to give up the read (a no-op where it cannot).
+        // Told first, so that the failure the cancelled call returns starts nothing more.
+        request.stop = true;
         request.released = true;
-        --shared.running;
-        --shared.reading;
+        if (request.byReserve) {
+            --shared.reserveRunning;
+            --shared.reserveReading;
+        } else {
+            --shared.running;
+            --shared.reading;
+        }
         if (request.thread != nullptr) CancelSynchronousIo(request.thread);
     }
 }
@@ -150,21 +187,37 @@ std::shared_ptr<BackgroundFolderLister::Request> BackgroundFolderLister::Start(c
     return request;
 }
 
-// Starts a worker for each pending read that no idle worker will take, while fewer than
-// `limit` count; shared->mutex held. Comparing with the idle workers, not with all that
-// run, keeps a read that hangs from holding up the next. False when the platform would
-// not start a worker.
-bool BackgroundFolderLister::StartWorkers(const std::shared_ptr<Shared>& shared, unsigned limit) {
-    while (shared->running - shared->reading < shared->pending.size() && shared->running < limit) {
-        auto* context = new std::shared_ptr<Shared>(shared);
-        if (!shared->submit(&ReadWorker, context)) {
-            const DWORD error = GetLastError();
-            delete context;
-            SetLastError(error);
-            return false;
-        }
-        ++shared->running;
+// shared->mutex held.
+bool BackgroundFolderLister::Submit(const std::shared_ptr<Shared>& shared, bool reserve) {
+    auto* context = new WorkerStart{shared, reserve};
+    if (!shared->submit(&ReadWorker, context)) {
+        const DWORD error = GetLastError();
+        delete context;
+        SetLastError(error);
+        return false;
     }
+    ++(reserve ? shared->reserveRunning : shared->running);
+    return true;
+}
+
+// Starts a worker for each pending read that no idle worker will take, while fewer than
+// the usual number count; shared->mutex held. Comparing with the idle workers, not with all
+// that run, keeps a read that hangs from holding up the next. With forWanted, a wanted read
+// that no idle worker will take gets a worker kept for it, however many read ahead. False
+// when the platform would not start a worker.
+bool BackgroundFolderLister::StartWorkers(const std::shared_ptr<Shared>& shared, bool forWanted) {
+    while (shared->running - shared->reading < shared->pending.size() && shared->running < shared->readsAtOnce)
+        if (!Submit(shared, false)) return false;
+    if (!forWanted) return true;
+    // The wanted reads stand at the front, where idle workers of either kind take them first.
+    std::size_t wanted = 0;
+    for (const auto& request : shared->pending) {
+        if (!request->wanted) break;
+        ++wanted;
+    }
+    const unsigned idle = (shared->running - shared->reading) + (shared->reserveRunning - shared->reserveReading);
+    for (std::size_t n = idle; n < wanted; ++n)
+        if (!Submit(shared, true)) return false;
     return true;
 }
 
@@ -181,7 +234,7 @@ void BackgroundFolderLister::Prefetch(const std::vector<std::wstring>& folders) 
     }
     std::lock_guard lock(shared_->mutex);
     // A worker that cannot be had now is asked for again when the folder is listed.
-    StartWorkers(shared_, shared_->readsAtOnce);
+    StartWorkers(shared_, false);
 }
 
 FolderListing BackgroundFolderLister::List(std::wstring_view folder) {
@@ -210,6 +263,7 @@ FolderListing BackgroundFolderLister::ListInParts(std::wstring_view folderView, 
         request = std::move(it->second);
         requests_.erase(it);
         std::lock_guard lock(shared_->mutex);
+        request->wanted = true;
         if (!request->started) {
             // The logic wants this one now: before any other that is still waiting.
             auto& pending = shared_->pending;
@@ -220,13 +274,15 @@ FolderListing BackgroundFolderLister::ListInParts(std::wstring_view folderView, 
         }
     } else {
         request = Start(folder, true);
+        std::lock_guard lock(shared_->mutex);
+        request->wanted = true;
     }
     {
         std::lock_guard lock(shared_->mutex);
         // The read the logic waits for may start a worker beyond the usual number, so that
         // it never waits behind reads ahead that hang.
-        if (!StartWorkers(shared_, shared_->readsAtOnce + 1) && !request->started &&
-            shared_->running == shared_->reading) {
+        if (!StartWorkers(shared_, true) && !request->started && shared_->running == shared_->reading &&
+            shared_->reserveRunning == shared_->reserveReading) {
             // No worker will ever take it: a failure, not a wait until Esc.
             request->done = true;
             request->error = GetLastError() != 0 ? GetLastError() : ERROR_NOT_ENOUGH_MEMORY;
@@ -289,8 +345,9 @@ FolderListing BackgroundFolderLister::ListInParts(std::wstring_view folderView, 
 }
 
 void CALLBACK BackgroundFolderLister::ReadWorker(PTP_CALLBACK_INSTANCE, void* context) {
-    const std::unique_ptr<std::shared_ptr<Shared>> holder(static_cast<std::shared_ptr<Shared>*>(context));
-    const std::shared_ptr<Shared> shared = *holder;
+    const std::unique_ptr<WorkerStart> start(static_cast<WorkerStart*>(context));
+    const std::shared_ptr<Shared> shared = std::static_pointer_cast<Shared>(start->shared);
+    const bool reserve = start->reserve;
     HANDLE self = nullptr;
     DuplicateHandle(GetCurrentProcess(), GetCurrentThread(), GetCurrentProcess(), &self, 0, FALSE,
                     DUPLICATE_SAME_ACCESS);
@@ -299,28 +356,33 @@ void CALLBACK BackgroundFolderLister::ReadWorker(PTP_CALLBACK_INSTANCE, void* co
         {
             std::lock_guard lock(shared->mutex);
             while (!shared->pending.empty() && shared->pending.front()->abandoned) shared->pending.pop_front();
-            if (shared->pending.empty()) {
-                --shared->running;
+            // A kept worker takes only what the logic waits for.
+            if (shared->pending.empty() || (reserve && !shared->pending.front()->wanted)) {
+                --(reserve ? shared->reserveRunning : shared->running);
                 break;
             }
             request = shared->pending.front();
             shared->pending.pop_front();
             request->started = true;
+            request->byReserve = reserve;
             request->thread = self;
-            ++shared->reading;
+            ++(reserve ? shared->reserveReading : shared->reading);
         }
         // Nothing may leave the pool's callback: whatever the read throws becomes a failed
         // listing, without allocating anything to say so.
         FolderListing result;
         DWORD error = 0;
         try {
-            result = shared->read(request->folder, [&shared, &request](std::vector<std::wstring>& part) {
-                std::lock_guard lock(shared->mutex);
-                if (request->abandoned) return;
-                request->parts.push_back(std::move(part));
-                part = {};
-                if (shared->waiting > 0) SetEvent(shared->wake);
-            });
+            result = shared->read(
+                request->folder,
+                [&shared, &request](std::vector<std::wstring>& part) {
+                    std::lock_guard lock(shared->mutex);
+                    if (request->abandoned) return;
+                    request->parts.push_back(std::move(part));
+                    part = {};
+                    if (shared->waiting > 0) SetEvent(shared->wake);
+                },
+                request->stop);
         } catch (const std::bad_alloc&) {
             error = ERROR_NOT_ENOUGH_MEMORY;
         } catch (...) {
@@ -331,7 +393,7 @@ void CALLBACK BackgroundFolderLister::ReadWorker(PTP_CALLBACK_INSTANCE, void* co
             std::lock_guard lock(shared->mutex);
             request->thread = nullptr;
             released = request->released;
-            if (!released) --shared->reading;
+            if (!released) --(reserve ? shared->reserveReading : shared->reading);
             if (!request->abandoned) {
                 request->result = std::move(result);
                 request->error = error;

@@ -8,12 +8,22 @@
 // the read, or no worker to be had) or stopped (the operation was stopped before the read
 // ended; nothing is known about the folder). A read that is no longer wanted (stopped, or
 // read ahead and not asked for by the end of the operation) is abandoned: its I/O is
-// cancelled where the platform can, and whatever it returns later goes nowhere. The
-// workers hold only reference-counted state, so a read that hangs inside the platform
-// never keeps anything alive that the tree frees, and nothing ever waits for such a thread.
+// cancelled where the platform can, it is told to start nothing further (no next block,
+// no second way of reading), and whatever it returns later goes nowhere. Its worker no
+// longer counts: a new read always gets a worker of its own, however many abandoned reads
+// still hang. The workers are threads of their own, not the platform's pool, whose
+// maximum stuck threads could fill so that nothing runs any more; they hold only
+// reference-counted state, so a read that hangs inside the platform never keeps anything
+// alive that the tree frees, and nothing ever waits for such a thread, not even the end
+// of the program.
+//
+// Beside the usual number of workers, the read the logic waits for may have a worker of
+// its own, so that it never waits behind reads ahead that hang; that worker takes no read
+// ahead.
 
 #include <windows.h>
 
+#include <atomic>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -30,8 +40,12 @@ namespace ovaro::folders {
 using ReadFolderFn = std::function<FolderListing(const std::wstring& folder)>;
 // The same, handing the sub-folders over in parts as they are read (see ListInParts).
 using ReadInPartsFn = std::function<FolderListing(const std::wstring& folder, const ListingPart& onPart)>;
-// Starts one worker that runs callback(context) on another thread; false, with the
-// reason in GetLastError, when it cannot. TrySubmitThreadpoolCallback by default.
+// The same, told through `stop` once nobody waits for the listing any more: it should then
+// start nothing further.
+using StoppableReadFn =
+    std::function<FolderListing(const std::wstring& folder, const ListingPart& onPart, const std::atomic<bool>& stop)>;
+// Starts one worker that runs callback(nullptr, context) on another thread; false, with the
+// reason in GetLastError, when it cannot. A thread of its own by default (StartDetachedThread).
 using SubmitWorkerFn = std::function<bool(PTP_SIMPLE_CALLBACK callback, void* context)>;
 
 class BackgroundFolderLister final : public FolderLister {
@@ -47,6 +61,9 @@ public:
                                     unsigned readsAtOnce = kReadsAtOnce, SubmitWorkerFn submit = nullptr);
     // readInParts lists one folder, handing it over in parts as it reads.
     BackgroundFolderLister(RestrictedWait& wait, ReadInPartsFn readInParts, unsigned readsAtOnce = kReadsAtOnce);
+    // read lists one folder in parts and is told when it is no longer wanted.
+    BackgroundFolderLister(RestrictedWait& wait, StoppableReadFn read, unsigned readsAtOnce = kReadsAtOnce,
+                           SubmitWorkerFn submit = nullptr);
     ~BackgroundFolderLister() override;
     BackgroundFolderLister(const BackgroundFolderLister&) = delete;
     BackgroundFolderLister& operator=(const BackgroundFolderLister&) = delete;
@@ -71,7 +88,8 @@ private:
     struct Request;
     struct Shared;
     static void CALLBACK ReadWorker(PTP_CALLBACK_INSTANCE instance, void* context);
-    static bool StartWorkers(const std::shared_ptr<Shared>& shared, unsigned limit);
+    static bool StartWorkers(const std::shared_ptr<Shared>& shared, bool forWanted);
+    static bool Submit(const std::shared_ptr<Shared>& shared, bool reserve);
     static void Abandon(Shared& shared, Request& request);
     std::shared_ptr<Request> Start(const std::wstring& folder, bool first);
 

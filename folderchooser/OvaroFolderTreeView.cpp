@@ -192,7 +192,7 @@ Strip StripFor(UINT dpi) {
 
 struct OvaroFolderTreeView::Parts {
     explicit Parts(HWND control, HWND tree, const Sources& sources)
-        : nodes(tree, &wait), lister(wait, sources.read), sink(control),
+        : nodes(tree, &wait), drives(&wait), lister(wait, sources.read), sink(control),
           logic(nodes, sources.drives ? *sources.drives : drives, sources.lister ? *sources.lister : lister,
                 sources.messages ? *sources.messages : sink, folders::Win32LowerCase) {}
 

@@ -3,11 +3,13 @@
 #include <array>
 #include <iterator>
 #include <limits>
+#include <memory>
 #include <utility>
 #include <vector>
 
 #include "OwnedHandle.h"
 #include "ProgramIdentity.h"
+#include "RestrictedWait.h"
 #include "SystemErrorText.h"
 
 namespace ovaro::folders {
@@ -31,10 +33,73 @@ std::wstring Win32DriveSource::LogicalDriveStrings() {
     return {};
 }
 
+Win32DriveSource::Win32DriveSource(RestrictedWait* wait, DriveTypeFn typeOf)
+    : wait_(wait),
+      typeOf_(typeOf ? std::move(typeOf) : DriveTypeFn([](const std::wstring& root) {
+          return static_cast<unsigned>(GetDriveTypeW(root.c_str()));
+      })) {}
+
 unsigned Win32DriveSource::DriveTypeOf(std::wstring_view driveName) {
     // GetDriveType wants a root path; "c:" alone would mean the current folder of c:.
-    const std::wstring root = std::wstring(driveName) + L"\\";
-    return GetDriveTypeW(root.c_str());
+    std::wstring root = std::wstring(driveName) + L"\\";
+    if (wait_ == nullptr) return typeOf_(root);
+    if (wait_->Stopped()) return kDriveUnknown;
+    // Shared with the worker, which may outlive this question (and this source) when it
+    // hangs in the platform.
+    struct Question {
+        DriveTypeFn typeOf;
+        std::wstring root;
+        std::atomic<bool> done{false};
+        unsigned type = kDriveUnknown;
+        HANDLE answered = CreateEventW(nullptr, FALSE, FALSE, nullptr);
+        ~Question() {
+            if (answered != nullptr) CloseHandle(answered);
+        }
+    };
+    auto question = std::make_shared<Question>();
+    question->typeOf = typeOf_;
+    question->root = std::move(root);
+    if (question->answered == nullptr || !StartDetachedThread([question] {
+            unsigned type = kDriveUnknown;
+            try {
+                type = question->typeOf(question->root);
+            } catch (...) {
+            }
+            question->type = type;
+            question->done.store(true, std::memory_order_release);
+            SetEvent(question->answered);
+        }))
+        return typeOf_(question->root);  // no thread to be had: asked here, as it always was
+    if (!wait_->WaitFor(question->answered, [&] { return question->done.load(std::memory_order_acquire); }))
+        return kDriveUnknown;
+    return question->type;
+}
+
+namespace {
+
+struct ThreadStart {
+    std::function<void()> work;
+};
+
+DWORD WINAPI RunThread(void* context) {
+    const std::unique_ptr<ThreadStart> start(static_cast<ThreadStart*>(context));
+    start->work();
+    return 0;
+}
+
+}  // namespace
+
+bool StartDetachedThread(std::function<void()> work) {
+    auto start = std::make_unique<ThreadStart>(ThreadStart{std::move(work)});
+    // A small reservation: a thread stuck in a read holds no more address space than it needs
+    // (a block of 32 KB and the platform's calls).
+    constexpr SIZE_T kStack = 256 * 1024;
+    const HANDLE thread = CreateThread(nullptr, kStack, &RunThread, start.get(), STACK_SIZE_PARAM_IS_A_RESERVATION,
+                                       nullptr);
+    if (thread == nullptr) return false;
+    (void)start.release();
+    CloseHandle(thread);
+    return true;
 }
 
 bool IsDriveNotAvailable(DWORD error, std::wstring_view folder) {
@@ -160,9 +225,10 @@ ListFailure FailureOf(DWORD error, std::wstring_view folder) {
     return ListFailure{IsDriveNotAvailable(error, folder), SystemErrorText(error)};
 }
 
+bool IsSet(const std::atomic<bool>* stop) { return stop != nullptr && stop->load(std::memory_order_relaxed); }
+
 // The search functions: the listing's failures, and what they mean, are theirs.
-FolderListing ReadBySearch(std::wstring_view folder, const std::wstring& form, PartCollector& parts) {
-    FolderListing out;
+ListingAttempt ReadBySearch(const std::wstring& form, const ListingEntryFn& add, const std::atomic<bool>* stop) {
     const std::wstring pattern = form + L"*";
     WIN32_FIND_DATAW data{};
     const HANDLE first = FindFirstFileExW(pattern.c_str(), FindExInfoBasic, &data, FindExSearchLimitToDirectories,
@@ -170,44 +236,33 @@ FolderListing ReadBySearch(std::wstring_view folder, const std::wstring& form, P
     if (first == INVALID_HANDLE_VALUE) {
         const DWORD error = GetLastError();
         // An empty folder (or root) has nothing to find: that is no failure.
-        if (error == ERROR_FILE_NOT_FOUND || error == ERROR_NO_MORE_FILES) return out;
-        out.failure = FailureOf(error, folder);
-        return out;
+        if (error == ERROR_FILE_NOT_FOUND || error == ERROR_NO_MORE_FILES) return {ERROR_SUCCESS, true};
+        return {error, false};
     }
     const OwnedFind find(first);  // closed also when adding a name throws
-    do parts.Add(data.dwFileAttributes, data.cFileName);
-    while (FindNextFileW(find.get(), &data));
-    if (const DWORD error = GetLastError(); error != ERROR_NO_MORE_FILES)
-        out.failure = FailureOf(error, folder);
-    else
-        parts.Finish();
-    return out;
+    do {
+        add(data.dwFileAttributes, data.cFileName);
+        if (IsSet(stop)) return {ERROR_OPERATION_ABORTED, true};
+    } while (FindNextFileW(find.get(), &data));
+    const DWORD error = GetLastError();
+    return {error == ERROR_NO_MORE_FILES ? ERROR_SUCCESS : error, true};
 }
 
 using OwnedFile = Owned<HANDLE, &CloseHandle>;
 
-}  // namespace
-
-FolderListing ReadFolderInParts(std::wstring_view folder, const ListingPart& onPart, std::size_t partSize,
-                                ListingWay way) {
-    // Only absolute folders: the root's own path (Arbeitsplatz\) must not be read
-    // relative to the program's current folder.
-    if (!IsAbsolute(folder)) {
-        FolderListing out;
-        out.failure = ListFailure{false, SystemErrorText(ERROR_BAD_PATHNAME)};
-        return out;
-    }
-    const std::wstring form = ListingForm(folder);
-    PartCollector parts(folder, onPart, partSize);
-    // The folder's entries read by handle in blocks of 32 KB, without the short names the
-    // search functions ask for: the same entries, and under Wine a tenth less time for a
-    // big folder. A folder that cannot be opened or read this way from its start is read
-    // by the search functions, so that every failure is reported as it always was.
-    if (way == ListingWay::BySearch) return ReadBySearch(folder, form, parts);
+// The folder's entries read by handle in blocks of 32 KB, without the short names the
+// search functions ask for: the same entries, and under Wine a tenth less time for a big
+// folder.
+ListingAttempt ReadByHandle(const std::wstring& form, const ListingEntryFn& add, const std::atomic<bool>* stop) {
     const HANDLE opened = CreateFileW(form.c_str(), FILE_LIST_DIRECTORY | SYNCHRONIZE,
                                       FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
                                       FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-    if (opened == INVALID_HANDLE_VALUE) return ReadBySearch(folder, form, parts);
+    if (opened == INVALID_HANDLE_VALUE) {
+        const DWORD error = GetLastError();
+        // A missing folder: the open names the file, the listing's pattern its path; the
+        // message says what the search functions always said.
+        return {error == ERROR_FILE_NOT_FOUND ? static_cast<DWORD>(ERROR_PATH_NOT_FOUND) : error, false};
+    }
     const OwnedFile dir(opened);
     // On the worker's stack: no heap block per listing, while the window's thread allocates
     // beside this one.
@@ -220,17 +275,61 @@ FolderListing ReadFolderInParts(std::wstring_view folder, const ListingPart& onP
         const auto* at = reinterpret_cast<const unsigned char*>(block.data());
         while (true) {
             const auto* entry = reinterpret_cast<const FILE_FULL_DIR_INFO*>(at);
-            parts.Add(entry->FileAttributes,
-                      std::wstring_view(entry->FileName, entry->FileNameLength / sizeof(wchar_t)));
+            add(entry->FileAttributes, std::wstring_view(entry->FileName, entry->FileNameLength / sizeof(wchar_t)));
             if (entry->NextEntryOffset == 0) break;
             at += entry->NextEntryOffset;
         }
+        // Each further block may be a round trip to a server nobody waits for any more.
+        if (IsSet(stop)) return {ERROR_OPERATION_ABORTED, true};
     }
-    FolderListing out;
     const DWORD error = GetLastError();
-    if (first && error != ERROR_NO_MORE_FILES) return ReadBySearch(folder, form, parts);
-    if (error != ERROR_NO_MORE_FILES) {
-        out.failure = FailureOf(error, folder);
+    return {error == ERROR_NO_MORE_FILES ? ERROR_SUCCESS : error, !first || error == ERROR_NO_MORE_FILES};
+}
+
+}  // namespace
+
+bool IsHandleReadingUnsupported(DWORD error) {
+    // What a file system without the directory query by handle answers. Seen under Wine:
+    // a handle that is no folder gives ERROR_INVALID_PARAMETER; every folder it reads.
+    return error == ERROR_INVALID_PARAMETER || error == ERROR_INVALID_FUNCTION || error == ERROR_NOT_SUPPORTED;
+}
+
+FolderListing ReadFolderInParts(std::wstring_view folder, const ListingPart& onPart, std::size_t partSize,
+                                ListingWay way, const std::atomic<bool>* stop) {
+    static const ListingWays platform{&ReadByHandle, &ReadBySearch};
+    static const ListingWays searchOnly{nullptr, &ReadBySearch};
+    return ReadFolderInParts(folder, onPart, partSize, way == ListingWay::BySearch ? searchOnly : platform, stop);
+}
+
+FolderListing ReadFolderInParts(std::wstring_view folder, const ListingPart& onPart, std::size_t partSize,
+                                const ListingWays& ways, const std::atomic<bool>* stop) {
+    FolderListing out;
+    // Only absolute folders: the root's own path (Arbeitsplatz\) must not be read
+    // relative to the program's current folder.
+    if (!IsAbsolute(folder)) {
+        out.failure = ListFailure{false, SystemErrorText(ERROR_BAD_PATHNAME)};
+        return out;
+    }
+    const std::wstring form = ListingForm(folder);
+    PartCollector parts(folder, onPart, partSize);
+    const ListingEntryFn add = [&parts](DWORD attributes, std::wstring_view name) { parts.Add(attributes, name); };
+    if (!ways.byHandle) {
+        const ListingAttempt attempt = ways.bySearch(form, add, stop);
+        if (attempt.error != ERROR_SUCCESS)
+            out.failure = FailureOf(attempt.error, folder);
+        else
+            parts.Finish();
+        return out;
+    }
+    ListingAttempt attempt = ways.byHandle(form, add, stop);
+    // Only a file system that cannot be read by handle is read again, by the search
+    // functions. Any other failure, above all a share that timed out, would come again
+    // after as long a wait; a read nobody waits for starts nothing more.
+    if (attempt.error != ERROR_SUCCESS && !attempt.begun && IsHandleReadingUnsupported(attempt.error) &&
+        !IsSet(stop))
+        attempt = ways.bySearch(form, add, stop);
+    if (attempt.error != ERROR_SUCCESS) {
+        out.failure = FailureOf(attempt.error, folder);
         return out;
     }
     parts.Finish();

@@ -4,27 +4,72 @@
 
 #include <windows.h>
 
+#include <atomic>
+#include <functional>
 #include <string>
 
 #include "FolderTreePorts.h"
 
 namespace ovaro::folders {
 
+class RestrictedWait;
+
+// Asks for the type of a drive root such as "c:\"; runs on a worker thread.
+using DriveTypeFn = std::function<unsigned(const std::wstring& root)>;
+
+// With a wait, a drive's type is asked on a worker thread while the window's thread waits
+// in it: a dead network or removable device may take long to answer, and meanwhile the
+// window paints and Esc works. A stopped question gives kDriveUnknown.
 class Win32DriveSource final : public DriveSource {
 public:
+    explicit Win32DriveSource(RestrictedWait* wait = nullptr, DriveTypeFn typeOf = nullptr);
     std::wstring LogicalDriveStrings() override;
     unsigned DriveTypeOf(std::wstring_view driveName) override;
+
+private:
+    RestrictedWait* wait_;
+    DriveTypeFn typeOf_;
 };
+
+// Starts a thread of its own that runs work; false, with the reason in GetLastError, when it
+// cannot. Nothing ever waits for such a thread: one stuck in the platform keeps nobody
+// waiting, and the program still ends at once.
+bool StartDetachedThread(std::function<void()> work);
 
 // Lists the sub-folders of folder (ending in "\") with the platform's file functions;
 // safe on any thread.
 FolderListing ReadFolder(std::wstring_view folder);
 // The same, handing the sub-folders to onPart every partSize of them as they are read and
 // the rest at the end; the result carries only the failure (see FolderLister::ListInParts).
-// By handle first, by the search functions where that cannot start; BySearch only for tests.
+// By handle first, by the search functions where the file system offers no reading by
+// handle; BySearch only for tests. Once *stop is set (nobody waits for the listing any
+// more) the read starts nothing further: no next block, no second way.
 enum class ListingWay { ByHandle, BySearch };
 FolderListing ReadFolderInParts(std::wstring_view folder, const ListingPart& onPart, std::size_t partSize,
-                                ListingWay way = ListingWay::ByHandle);
+                                ListingWay way = ListingWay::ByHandle, const std::atomic<bool>* stop = nullptr);
+
+// One way of reading a folder, given in the \\?\ form: hands every entry to add and
+// returns the platform's error (ERROR_SUCCESS once all are in; an empty folder is no
+// error), and whether it got past its start (the folder opened and its first entries came).
+struct ListingAttempt {
+    DWORD error = ERROR_SUCCESS;
+    bool begun = false;
+};
+using ListingEntryFn = std::function<void(DWORD attributes, std::wstring_view name)>;
+using ListingWayFn =
+    std::function<ListingAttempt(const std::wstring& form, const ListingEntryFn& add, const std::atomic<bool>* stop)>;
+struct ListingWays {
+    ListingWayFn byHandle;
+    ListingWayFn bySearch;
+};
+// The same read with the two ways given: for tests.
+FolderListing ReadFolderInParts(std::wstring_view folder, const ListingPart& onPart, std::size_t partSize,
+                                const ListingWays& ways, const std::atomic<bool>* stop = nullptr);
+
+// Whether a failure to open a folder by handle, or to read its first block, means that the
+// file system offers no reading by handle, so that the search functions may still read it.
+// Any other failure (access, network, a time-out, a cancelled read) would only come again.
+bool IsHandleReadingUnsupported(DWORD error);
 
 // Lists on the calling thread.
 class Win32FolderLister final : public FolderLister {

@@ -8,10 +8,14 @@ once: Wine opens files in its server process, which must never be the one that w
 RULES is read anew for every listing (names come sorted), so a test changes the drive's
 behaviour by rewriting it. One rule a line, "WHAT PATH": WHAT is a number of seconds,
 "hang" (the listing does not return while the rule stands; its path is added to
-RULES.hanging meanwhile) or "fail" (opening the folder for listing is denied at
-once: Wine takes a failed read itself as an empty folder); PATH is relative
-to the drive root with "/" separators ("/" is the root, "*" every folder). The first rule
-that matches wins; no rule, no wait. Lines starting with "#" are ignored.
+RULES.hanging meanwhile), "fail" (opening the folder for listing is denied at
+once: Wine takes a failed read itself as an empty folder) or "fail:SECONDS" (opening the
+folder waits, then fails as a share that times out does); PATH is relative to the drive
+root with "/" separators ("/" is the root, "*" every folder). The first rule that matches
+wins; no rule, no wait. Lines starting with "#" are ignored.
+
+Every opening of a folder is logged in RULES.opens, its path a line, so that a test can
+count the attempts to read a folder.
 """
 import errno
 import os
@@ -55,8 +59,14 @@ class SlowFs(fusepy.Operations):
                                             "st_atime", "st_mtime", "st_ctime")}
 
     def opendir(self, path):
-        if rules_for(self.rules, path) == "fail":
+        with open(self.rules + ".opens", "a", encoding="utf-8") as f:
+            f.write(path + "\n")
+        what = rules_for(self.rules, path) or ""
+        if what == "fail":
             raise fusepy.FuseOSError(errno.EACCES)
+        if what.startswith("fail:"):
+            time.sleep(float(what[len("fail:"):]))
+            raise fusepy.FuseOSError(errno.ETIMEDOUT)
         return 0
 
     def readdir(self, path, fh):
@@ -70,7 +80,7 @@ class SlowFs(fusepy.Operations):
             # does the same).
             while rules_for(self.rules, path) == "hang":
                 time.sleep(0.2)
-        if what not in (None, "fail"):
+        if what is not None and not what.startswith("fail"):
             time.sleep(float(what))
         try:
             return [".", ".."] + sorted(os.listdir(self._real(path)))

@@ -24,6 +24,7 @@
 #include "OvaroFolderTreeView.h"
 #include "RestrictedWait.h"
 #include "TestSupport.h"
+#include "Win32FolderSources.h"
 
 namespace ovaro::folders::testing {
 namespace {
@@ -184,6 +185,10 @@ public:
     std::vector<std::wstring> Ended() {
         std::lock_guard lock(mutex_);
         return order_;
+    }
+    int Begun(const std::wstring& folder) {
+        std::lock_guard lock(mutex_);
+        return begun_[folder];
     }
 
     ReadFolderFn Fn() {
@@ -513,6 +518,283 @@ TEST(BackgroundListerReads, APartReachesTheLogicWhileTheWorkerReadsOnAndABreakOf
     // List gathers the parts into one listing; it too waits for nothing but the parts.
     EXPECT_EQ(all.Outcome(), ListOutcome::Read);
     EXPECT_EQ(all.subFolders, (std::vector<std::wstring>{whole + L"Teil1a", whole + L"Teil1b", whole + L"Teil2"}));
+}
+
+// Workers started through StartDetachedThread, counted while they run; the count outlives
+// the test, since a worker may end after it.
+struct CountedWorkers {
+    std::shared_ptr<std::atomic<int>> alive = std::make_shared<std::atomic<int>>(0);
+    std::shared_ptr<std::atomic<int>> started = std::make_shared<std::atomic<int>>(0);
+    SubmitWorkerFn Fn() const {
+        return [alive = alive, started = started](PTP_SIMPLE_CALLBACK callback, void* context) {
+            ++*alive;
+            ++*started;
+            if (StartDetachedThread([alive, callback, context] {
+                    callback(nullptr, context);
+                    --*alive;
+                }))
+                return true;
+            --*alive;
+            --*started;
+            return false;
+        };
+    }
+};
+
+TEST(BackgroundListerReads, TheWorkerKeptForTheWantedReadTakesNoReadAhead) {
+    RecordingWindow window;
+    const EscAfter guard(window.hwnd, 20s);
+    HeldReads reads;
+    RestrictedWait wait;
+    CountedWorkers workers;
+    BackgroundFolderLister lister(wait, reads.Fn(), 1, workers.Fn());
+    const std::wstring a = L"x:\\A\\", b = L"x:\\B\\", c = L"x:\\C\\", d = L"x:\\D\\";
+    reads.Hold(a);
+    reads.Hold(b);
+    wait.Begin();
+    // The one usual worker hangs in A; B waits behind it.
+    lister.Prefetch({a, b});
+    ASSERT_TRUE(reads.Await(a));
+    // C gets a worker of its own, which ends with it instead of going on with B.
+    EXPECT_EQ(lister.List(c).subFolders, Lesung(c, 1));
+    EXPECT_TRUE(ovaro::testing::Eventually([&] { return *workers.alive == 1; }, 5s)) << *workers.alive;
+    EXPECT_EQ(*workers.started, 2);
+    EXPECT_EQ(reads.Begun(b), 0);
+    // So the next wanted read does not wait behind B either.
+    const FolderListing next = lister.List(d);
+    wait.End();
+    EXPECT_EQ(next.Outcome(), ListOutcome::Read);
+    EXPECT_EQ(next.subFolders, Lesung(d, 1));
+    EXPECT_EQ(reads.Begun(b), 0);
+    EXPECT_EQ(*workers.started, 3);
+}
+
+TEST(BackgroundListerReads, StoppedReadsThatHangLeaveEveryNewReadAWorker) {
+    // Six times 100 reads ahead and the wanted one hang, and Esc stops them: 606 workers
+    // stuck, more than the 500 that the platform's thread pool runs at most (then a submit
+    // still succeeds, and nothing runs).
+    RecordingWindow window;
+    HeldReads reads;
+    RestrictedWait wait;
+    BackgroundFolderLister lister(wait, reads.Fn(), 100);
+    for (int round = 0; round < 6; ++round) {
+        std::vector<std::wstring> ahead;
+        for (int i = 0; i < 100; ++i)
+            ahead.push_back(L"x:\\Tot" + std::to_wstring(round) + L"\\" + std::to_wstring(i) + L"\\");
+        const std::wstring wanted = L"x:\\Tot" + std::to_wstring(round) + L"\\Gesucht\\";
+        for (const auto& f : ahead) reads.Hold(f);
+        reads.Hold(wanted);
+        wait.Begin();
+        lister.Prefetch(ahead);
+        for (const auto& f : ahead) ASSERT_TRUE(reads.Await(f)) << round;
+        std::thread user([&] {
+            reads.Await(wanted);
+            PostMessageW(window.hwnd, WM_KEYDOWN, VK_ESCAPE, 0);
+        });
+        const FolderListing stopped = lister.List(wanted);
+        user.join();
+        wait.End();
+        ASSERT_EQ(stopped.Outcome(), ListOutcome::Stopped) << round;
+    }
+    // Each stopped read's worker is given up, not waited for: a new read runs at once.
+    const EscAfter guard(window.hwnd, 20s);
+    wait.Begin();
+    const FolderListing fresh = lister.List(L"x:\\Lebt\\");
+    wait.End();
+    EXPECT_EQ(fresh.Outcome(), ListOutcome::Read);
+    EXPECT_EQ(fresh.subFolders, Lesung(L"x:\\Lebt\\", 1));
+}
+
+// ---- one folder's read: by handle, by the search functions ------------------------------
+
+// The two ways of reading, each noting its attempts; the way by handle fails as told.
+struct ScriptedWays {
+    std::atomic<int> byHandle{0}, bySearch{0};
+    ListingAttempt handleAnswer;
+    ListingWays Ways() {
+        return {[this](const std::wstring&, const ListingEntryFn& add, const std::atomic<bool>*) {
+                    ++byHandle;
+                    if (handleAnswer.begun) add(FILE_ATTRIBUTE_DIRECTORY, L"Teil");
+                    return handleAnswer;
+                },
+                [this](const std::wstring&, const ListingEntryFn& add, const std::atomic<bool>*) {
+                    ++bySearch;
+                    add(FILE_ATTRIBUTE_DIRECTORY, L"Gesucht");
+                    return ListingAttempt{};
+                }};
+    }
+};
+
+TEST(OneFoldersRead, OnlyAFileSystemWithoutReadingByHandleIsReadAgainBySearch) {
+    const std::wstring folder = L"x:\\Ordner\\";
+    const auto read = [&](ScriptedWays& ways) {
+        return ReadFolderInParts(
+            folder, [](std::vector<std::wstring>&) {}, 100, ways.Ways());
+    };
+    // Not supported: the search functions read the folder.
+    for (const DWORD error : {DWORD{ERROR_INVALID_PARAMETER}, DWORD{ERROR_INVALID_FUNCTION}, DWORD{ERROR_NOT_SUPPORTED}}) {
+        ScriptedWays ways;
+        ways.handleAnswer = {error, false};
+        std::vector<std::wstring> got;
+        const FolderListing listing = ReadFolderInParts(
+            folder, [&](std::vector<std::wstring>& part) { got.insert(got.end(), part.begin(), part.end()); }, 100,
+            ways.Ways());
+        EXPECT_EQ(listing.Outcome(), ListOutcome::Read) << error;
+        EXPECT_EQ(got, std::vector<std::wstring>{L"x:\\Ordner\\Gesucht"}) << error;
+        EXPECT_EQ(ways.bySearch, 1) << error;
+    }
+    // Anything else is the answer: one attempt, its message. ERROR_GEN_FAILURE is what a
+    // share that times out gives under Wine.
+    const std::pair<DWORD, bool> others[] = {{ERROR_ACCESS_DENIED, false},  {ERROR_BAD_NETPATH, true},
+                                             {ERROR_NETNAME_DELETED, true}, {ERROR_UNEXP_NET_ERR, true},
+                                             {ERROR_SEM_TIMEOUT, false},    {ERROR_TIMEOUT, false},
+                                             {ERROR_OPERATION_ABORTED, false}, {ERROR_GEN_FAILURE, false},
+                                             {ERROR_PATH_NOT_FOUND, false}, {ERROR_NOACCESS, false}};
+    for (const auto& [error, driveGone] : others) {
+        ScriptedWays ways;
+        ways.handleAnswer = {error, false};
+        const FolderListing listing = read(ways);
+        ASSERT_EQ(listing.Outcome(), ListOutcome::Failed) << error;
+        EXPECT_EQ(listing.failure->description, PlatformText(error)) << error;
+        EXPECT_EQ(listing.failure->driveNotAvailable, driveGone) << error;
+        EXPECT_EQ(ways.byHandle, 1) << error;
+        EXPECT_EQ(ways.bySearch, 0) << error;
+    }
+    // Broken off after the first block: no second way either, whatever the error.
+    ScriptedWays broken;
+    broken.handleAnswer = {ERROR_INVALID_PARAMETER, true};
+    const FolderListing listing = read(broken);
+    ASSERT_EQ(listing.Outcome(), ListOutcome::Failed);
+    EXPECT_EQ(listing.failure->description, PlatformText(ERROR_INVALID_PARAMETER));
+    EXPECT_EQ(broken.bySearch, 0);
+
+    // On the platform: a missing folder is told as the search functions always told it.
+    const FolderListing missing = ReadFolder(L"m:\\gibtsnicht\\");
+    ASSERT_EQ(missing.Outcome(), ListOutcome::Failed);
+    EXPECT_EQ(missing.failure->description, PlatformText(ERROR_PATH_NOT_FOUND));
+}
+
+TEST(OneFoldersRead, EscDuringAnOpenStartsNoSecondWay) {
+    // The open returns only once the read is stopped, and then as a file system without
+    // reading by handle would: only the stop keeps the search functions from starting.
+    RecordingWindow window;
+    const EscAfter guard(window.hwnd, 20s);
+    std::mutex mutex;
+    std::condition_variable changed;
+    int opens = 0, ended = 0;
+    std::atomic<int> searches{0};
+    const ListingWays ways{[&](const std::wstring&, const ListingEntryFn&, const std::atomic<bool>* stop) {
+                               {
+                                   std::lock_guard lock(mutex);
+                                   ++opens;
+                               }
+                               changed.notify_all();
+                               const auto until = Clock::now() + 15s;
+                               while (!(stop != nullptr && *stop) && Clock::now() < until)
+                                   std::this_thread::sleep_for(5ms);
+                               return ListingAttempt{ERROR_INVALID_FUNCTION, false};
+                           },
+                           [&](const std::wstring&, const ListingEntryFn&, const std::atomic<bool>*) {
+                               ++searches;
+                               return ListingAttempt{};
+                           }};
+    RestrictedWait wait;
+    BackgroundFolderLister lister(
+        wait,
+        StoppableReadFn([&](const std::wstring& folder, const ListingPart& onPart, const std::atomic<bool>& stop) {
+            FolderListing listing = ReadFolderInParts(folder, onPart, 100, ways, &stop);
+            {
+                std::lock_guard lock(mutex);
+                ++ended;
+            }
+            changed.notify_all();
+            return listing;
+        }));
+    wait.Begin();
+    std::thread user([&] {
+        {
+            std::unique_lock lock(mutex);
+            changed.wait_for(lock, 15s, [&] { return opens == 1; });
+        }
+        PostMessageW(window.hwnd, WM_KEYDOWN, VK_ESCAPE, 0);
+    });
+    const FolderListing listing = lister.List(L"x:\\Tot\\");
+    user.join();
+    wait.End();
+    EXPECT_EQ(listing.Outcome(), ListOutcome::Stopped);
+    std::unique_lock lock(mutex);
+    ASSERT_TRUE(changed.wait_for(lock, 15s, [&] { return ended == 1; }));
+    EXPECT_EQ(searches, 0);
+}
+
+// ---- the drive types ----------------------------------------------------------------------
+
+TEST(DriveTypes, AreAskedOnAWorkerWhileTheWindowAnswersAndEscStopsTheQuestion) {
+    // The question waits until the test lets it go; it outlives the source.
+    struct Device {
+        std::mutex mutex;
+        std::condition_variable changed;
+        bool answer = false;
+        int asked = 0;
+        DWORD thread = 0;
+        std::wstring root;
+    };
+    const auto device = std::make_shared<Device>();
+    const auto let = [&] {
+        {
+            std::lock_guard lock(device->mutex);
+            device->answer = true;
+        }
+        device->changed.notify_all();
+    };
+    RecordingWindow window;
+    RestrictedWait wait;
+    Win32DriveSource drives(&wait, [device](const std::wstring& root) {
+        std::unique_lock lock(device->mutex);
+        ++device->asked;
+        device->thread = GetCurrentThreadId();
+        device->root = root;
+        device->changed.notify_all();
+        device->changed.wait(lock, [&] { return device->answer; });
+        device->answer = false;
+        return unsigned{DRIVE_REMOTE};
+    });
+    const auto askedTimes = [&](int n) {
+        std::unique_lock lock(device->mutex);
+        return device->changed.wait_for(lock, 15s, [&] { return device->asked >= n; });
+    };
+    wait.Begin();
+    // While the device does not answer, a message sent to the window's thread is answered.
+    bool answered = false;
+    std::thread other([&] {
+        askedTimes(1);
+        DWORD_PTR result = 0;
+        answered = SendMessageTimeoutW(window.hwnd, kProbe, 0, 0, SMTO_NORMAL, 5000, &result) != 0;
+        let();
+    });
+    const unsigned type = drives.DriveTypeOf(L"n:");
+    other.join();
+    EXPECT_EQ(type, 4u);
+    EXPECT_TRUE(answered);
+    {
+        std::lock_guard lock(device->mutex);
+        EXPECT_NE(device->thread, GetCurrentThreadId());
+        EXPECT_EQ(device->root, L"n:\\");
+    }
+    // Esc gives up the question: the drive's type is unknown, and the operation asks no more.
+    std::thread user([&] {
+        askedTimes(2);
+        PostMessageW(window.hwnd, WM_KEYDOWN, VK_ESCAPE, 0);
+    });
+    const unsigned stopped = drives.DriveTypeOf(L"o:");
+    user.join();
+    EXPECT_EQ(stopped, 0u);
+    EXPECT_EQ(drives.DriveTypeOf(L"p:"), 0u);
+    wait.End();
+    std::lock_guard lock(device->mutex);
+    EXPECT_EQ(device->asked, 2);
+    device->answer = true;  // the stuck question ends, and goes nowhere
+    device->changed.notify_all();
 }
 
 // ---- the control: one operation at a time -------------------------------------------------
