@@ -20,6 +20,8 @@ namespace {
 const std::wstring kDialogCaption = L"Ordner w\u00e4hlen";
 const std::wstring kBoxTitle = L"Datenorder f\u00fcr Ovaro festlegen";
 const std::wstring kChoose = L"W\u00e4hlen...";
+const std::wstring kOk = L"OK";
+const std::wstring kCancel = L"Abbrechen";
 
 // The rules file of the drive, as Wine sees the Linux path (below Z:).
 std::wstring RulesPath() {
@@ -335,6 +337,47 @@ TEST_F(SlowDrive, AListingThatNeverReturnsKeepsNeitherTheDialogNorTheProgramFrom
     EXPECT_EQ(program->FindWindowNow(kBoxTitle), nullptr);
     EXPECT_EQ(Stored(1), L"<missing>");
     EXPECT_EQ(Stored(2), L"<missing>");
+}
+
+// Beside 300 folders whose listings hang, all but those that show: the dialog shows and
+// answers, OK hands over, Abbrechen closes, and the program ends with the reads still hanging.
+TEST_F(SlowDrive, BesideFoldersWhoseListingsHangTheDialogWorksAndTheProgramEnds) {
+    Click(Box(0));
+    TypeText(L"l:\\Breit\\Ordner001");
+    ASSERT_TRUE(Eventually([&] { return Text(Box(0)) == L"l:\\Breit\\Ordner001"; }));
+    std::string rules;
+    for (int i = 1; i <= 40; ++i) {
+        char line[40];
+        std::snprintf(line, sizeof line, "0 /Breit/Ordner%03d\n", i);
+        rules += line;
+    }
+    Rules(rules + "hang /Breit/*\n");
+    const HTREEITEM l = OpenDialogAtL();
+    ASSERT_NE(l, nullptr);
+    const HTREEITEM breit = tree->Child(l, L"Breit");
+    ASSERT_EQ(tree->Children(breit).size(), 300u);
+    EXPECT_EQ(tree->Selected(), tree->Child(breit, L"Ordner001"));
+    EXPECT_TRUE(Eventually([&] { return Hanging().find(L"/Breit/Ordner") != std::wstring::npos; }, 15s));
+    EXPECT_TRUE(Answers(dialog, 1500));
+    // A click on another folder that shows selects it; OK hands it over at once.
+    tree->ClickText(tree->Child(breit, L"Ordner002"));
+    ASSERT_TRUE(Eventually([&] { return tree->Selected() == tree->Child(breit, L"Ordner002"); }));
+    Click(Controls(dialog, L"Button", &kOk).at(0));
+    EXPECT_TRUE(program->WaitUntilGone(dialog, 60s));
+    EXPECT_TRUE(Eventually([&] { return Text(Box(0)) == L"l:\\Breit\\Ordner002\\"; }, 15s));
+
+    ASSERT_NE(OpenDialogAtL(), nullptr);
+    Click(Controls(dialog, L"Button", &kCancel).at(0));
+    EXPECT_TRUE(program->WaitUntilGone(dialog, 60s));
+    EXPECT_EQ(Text(Box(0)), L"l:\\Breit\\Ordner002\\");
+    EXPECT_NE(Hanging().find(L"/Breit/Ordner"), std::wstring::npos);
+    ASSERT_TRUE(Eventually([&] { return Answers(Main(), 1500); }, 60s));
+    PostMessageW(Main(), WM_CLOSE, 0, 0);
+    // The change is not saved: the program asks, and Yes ends it.
+    HWND question = nullptr;
+    ASSERT_TRUE(Eventually([&] { return (question = program->FindWindowNow(kBoxTitle)) != nullptr; }, 15s));
+    ClickMessageBoxButton(question, IDYES);
+    EXPECT_TRUE(program->WaitForExit(60s));
 }
 
 TEST_F(SlowDrive, ADialogClosedWhileOkWaitsForAReadHandsNothingOver) {

@@ -50,6 +50,8 @@ rm -rf "$dir/backing"
 mkdir -p "$dir/mnt" "$dir/backing"
 # The folders the slow-drive tests use; their waits come from the rules.
 for d in Langsam/Innen A_Langsam/Kind B_Kaputt/Kind Haengt/Kind Ruhig/Kind; do mkdir -p "$dir/backing/$d"; done
+# A wide folder: 300 sub-folders, of which only those that show are read at once.
+mkdir -p "$dir/backing/Breit/Ordner"{001..300}
 : > "$dir/rules"
 setsid /usr/bin/python3 "$here/slowfs.py" "$dir/backing" "$dir/mnt" "$dir/rules" \
   </dev/null >"$dir/daemon.log" 2>&1 &

@@ -11,7 +11,7 @@ behaviour by rewriting it. One rule a line, "WHAT PATH": WHAT is a number of sec
 RULES.hanging meanwhile), "fail" (opening the folder for listing is denied at
 once: Wine takes a failed read itself as an empty folder) or "fail:SECONDS" (opening the
 folder waits, then fails as a share that times out does); PATH is relative to the drive
-root with "/" separators ("/" is the root, "*" every folder). The first rule that matches
+root with "/" separators ("/" is the root, "*" every folder, "/A/*" every folder below /A). The first rule that matches
 wins; no rule, no wait. Lines starting with "#" are ignored.
 
 Every opening of a folder is logged in RULES.opens, its path a line, so that a test can
@@ -37,7 +37,8 @@ def rules_for(rules_file, path):
             continue
         what, _, pattern = line.partition(" ")
         pattern = pattern.strip()
-        if pattern == "*" or pattern.rstrip("/") == path.rstrip("/") or (pattern == "/" and path == "/"):
+        if pattern == "*" or pattern.rstrip("/") == path.rstrip("/") or (pattern == "/" and path == "/") or \
+                (pattern.endswith("/*") and path.startswith(pattern[:-1])):
             return what
     return None
 
