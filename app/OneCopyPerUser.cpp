@@ -4,9 +4,9 @@
 #include <sddl.h>
 
 #include <atomic>
+#include <cstdint>
 #include <iterator>
 #include <optional>
-#include <cstdint>
 #include <thread>
 #include <vector>
 
@@ -151,7 +151,9 @@ OneCopyPerUser::~OneCopyPerUser() {
 StartChoice OneCopyPerUser::Choose(std::chrono::milliseconds limit) {
     if (user_.empty()) return StartChoice::Run;
     const CopyInSession copy = ReadRecord(limit);
-    if (copy == CopyInSession::Front || copy == CopyInSession::Starting) return DecideStart(copy, UserClaim::Taken);
+    // A copy of this session holds the claim itself: not touched, whatever it would say.
+    if (copy == CopyInSession::Front || copy == CopyInSession::Starting)
+        return DecideStart(copy, UserClaim::HeldByCopy);
     return DecideStart(copy, TakeClaim());
 }
 

@@ -624,12 +624,12 @@ TEST_F(EndToEnd, AnObjectOfAnotherAccountUnderTheUsersNamesIsIgnoredAndTheProgra
 TEST_F(EndToEnd, ARecordNamingAnotherProgramsWindowGetsNoPostAndTheProgramRuns) {
     OneCopyPerUser other(L"ZomaOvaroOrdnerSetzen");
     ASSERT_EQ(other.Choose(0ms), StartChoice::Run);
-    HWND foreign = CreateWindowExW(0, L"STATIC", L"Anderes Programm", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr,
-                                   nullptr, nullptr);
+    HWND foreign =
+        CreateWindowExW(0, L"STATIC", L"Anderes Programm", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
     ASSERT_NE(foreign, nullptr);
     other.Publish(foreign);
     other.Release();  // the record alone speaks
-    Start();  // its main window shows
+    Start();          // its main window shows
     // A post would have come before the program's window showed; it would wait in this queue.
     const UINT comeToFront = RegisterWindowMessageW(L"ZomaOvaroOrdnerSetzen-NachVorn");
     MSG message;

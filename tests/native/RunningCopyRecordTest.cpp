@@ -13,7 +13,9 @@ TEST(RunningCopyRecord, ALaterStartWaitsBringsForwardOrRunsInsteadNeverEndsSilen
     std::set<std::uint64_t> running;                            // owner words whose process runs
     std::set<std::pair<std::uint32_t, std::uint32_t>> windows;  // (window, process) that exist
     const RunningCopyProbe probe{[&](std::uint64_t owner) { return running.count(owner) != 0; },
-                                 [&](std::uint32_t w, std::uint32_t p) { return windows.count({w, p}) != 0; },
+                                 [&](std::uint32_t w, std::uint32_t p) {
+                                     return windows.count({w, p}) != 0;
+                                 },
                                  [](std::uint32_t p) -> std::optional<bool> { return p == 1200; }};
     const std::uint64_t owner = OwnerWord(1200, 0xABCD1234);
     EXPECT_EQ(ProcessOf(owner), 1200u);
