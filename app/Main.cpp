@@ -19,18 +19,16 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
 
     // Two copies would overwrite each other's saves without a word: a second start of
     // the same user brings the running copy forward and ends; it runs in the place of a copy
-    // that is gone or ending, and says so when it can do neither.
+    // that is gone or ending, and says so when it can do neither, or when the copy runs in
+    // another session of the user.
     ovaro::OneCopyPerUser copy(ovaro::kInternalName);
-    if (!copy.First()) {
-        HWND running = copy.Refused() ? nullptr : copy.RunningWindow(std::chrono::seconds(10));
-        if (running != nullptr) {
-            ovaro::AskToComeToFront(running);
+    switch (copy.Choose(std::chrono::seconds(10))) {
+        case ovaro::StartChoice::Run: break;
+        case ovaro::StartChoice::BringForward:
+            if (!ovaro::AskToComeToFront(copy.RunningWindow())) ovaro::TellAlreadyRunning();
             return 0;
-        }
-        if (!copy.First()) {
-            ovaro::TellAlreadyRunning();
-            return 0;
-        }
+        case ovaro::StartChoice::TellRunning: ovaro::TellAlreadyRunning(); return 0;
+        case ovaro::StartChoice::TellOtherSession: ovaro::TellRunningInOtherSession(); return 0;
     }
 
     INITCOMMONCONTROLSEX controls{};
@@ -50,5 +48,9 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
     auto window = ovaro::MainWindow::Create(instance, store, std::move(hooks));
     if (!window) return 1;
     window->Show(showCommand);
-    return ovaro::RunMessageLoop(window->Window());
+    const int exitCode = ovaro::RunMessageLoop(window->Window());
+    // The window is gone; what follows may wait on a folder read stuck in the kernel, and a
+    // start in another session must not be told meanwhile that the program runs.
+    copy.Release();
+    return exitCode;
 }

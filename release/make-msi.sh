@@ -10,10 +10,16 @@
 # files. So the files are packed with the time SOURCE_DATE_EPOCH (default: the commit's
 # time), wixl runs under faketime at that time, and msibuild then sets the package code.
 #
-# Product and package code are name-based UUIDs of the commit and of the packed bytes:
-# the same for one build of one commit, new for any other package, as Windows Installer
-# wants. A new product code for every build, together with the upgrade below that also
-# takes the same version, makes any newer build replace the installed one.
+# The package's version (ProductVersion) is the version's numbers with a build field,
+# 1.1.<build> for "1.01": Windows Installer orders packages by these three fields only, so
+# the build field tells an older build of one version from a newer one. It is the commit
+# count (release/build-number.sh: OVARO_BUILD_NUMBER when set; a shallow clone fails; no
+# git gives 0). The exe's version record keeps "1.01".
+#
+# Product and package code are name-based UUIDs of the commit, the package's version and
+# the packed bytes: the same for one build of one commit, new for any other package, as
+# Windows Installer wants. Any newer build replaces the installed one; an older one, also
+# of the same version, is refused with the German message of the .wxs.
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 wxs=$1 out=$2
@@ -25,6 +31,11 @@ fi
 export TZ=UTC LC_ALL=C
 # OVARO_SOURCE_COMMIT stands in for the commit where the tree is no git checkout.
 commit=${OVARO_SOURCE_COMMIT:-$(git -C "$root" rev-parse HEAD 2>/dev/null || echo none)}
+build=$("$root/release/build-number.sh" "$root")
+version_text=$(sed -n 's/^ *<?define VersionText = "\([0-9]*\.[0-9]*\)"?>.*$/\1/p' "$wxs")
+[ -n "$version_text" ] || { echo "make-msi: no VersionText MAJOR.MINOR in $wxs" >&2; exit 1; }
+major=$((10#${version_text%.*})) minor=$((10#${version_text#*.}))
+product_version="$major.$minor.$build"
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/ovaro-msi-XXXXXX")
 trap 'rm -rf "$work"' EXIT
@@ -37,7 +48,7 @@ upgrade_code=$(grep -o 'UpgradeCode="[0-9A-F-]*"' "$wxs" | cut -d'"' -f2)
 content=$( (cd "$work/files" && sha256sum -- *; sha256sum < "$wxs") | sha256sum | cut -d' ' -f1)
 uuid_of() {
   python3 -c 'import sys, uuid; print(str(uuid.uuid5(uuid.UUID(sys.argv[1]), sys.argv[2])).upper())' \
-    "$upgrade_code" "$1 $commit $content"
+    "$upgrade_code" "$1 $commit $product_version $content"
 }
 product_code=$(uuid_of ProductCode)
 package_code=$(uuid_of PackageCode)
@@ -45,12 +56,16 @@ package_code=$(uuid_of PackageCode)
 at="@$SOURCE_DATE_EPOCH"
 # wixl finds the files by relative paths only.
 cp "$wxs" "$work/package.wxs"
-(cd "$work" && faketime "$at" wixl -a x64 -D ProductCode="$product_code" -D SourceDir=files -o package.msi package.wxs)
+(cd "$work" && faketime "$at" wixl -a x64 -D ProductCode="$product_code" -D ProductVersion="$product_version" \
+  -D SourceDir=files -o package.msi package.wxs)
 property() { msiinfo export "$work/package.msi" Property | sed -n "s/^$1\t//p" | tr -d '\r'; }
 version=$(property ProductVersion)
 # wixl's major upgrade leaves out the same version (no AllowSameVersionUpgrades, and its
 # UpgradeVersion ignores IncludeMaximum): the row is written again with IncludeMaximum
-# (512) beside MigrateFeatures (1), so that another build of this version replaces it.
+# (512) beside MigrateFeatures (1). The same three fields are the same commit (its build
+# field), so what it replaces is another package of the very same build: the signed one
+# after an unsigned one, say. Every other build of this version differs in the build field,
+# older ones are replaced and newer ones refused.
 faketime "$at" msibuild "$work/package.msi" \
   -q "DELETE FROM Upgrade WHERE ActionProperty = 'WIX_UPGRADE_DETECTED'" \
   -q "INSERT INTO Upgrade (UpgradeCode, VersionMax, Attributes, ActionProperty) VALUES ('{$upgrade_code}', '$version', 513, 'WIX_UPGRADE_DETECTED')" \

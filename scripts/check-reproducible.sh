@@ -42,10 +42,12 @@ status=0
 compare exe "$first" "$copy/build/$preset/$exe"
 
 # The package, from each build's exe, texts and icon; the copy is no git checkout, so it
-# is told the commit and its time.
+# is told the commit, its time and the build field. Both packages take the same build field:
+# where the clone is shallow, and has no true one, 0 serves for the comparison.
 SOURCE_DATE_EPOCH=${SOURCE_DATE_EPOCH:-$(git -C "$root" log -1 --format=%ct 2>/dev/null || echo 1767225600)}
 OVARO_SOURCE_COMMIT=$(git -C "$root" rev-parse HEAD 2>/dev/null || echo none)
-export SOURCE_DATE_EPOCH OVARO_SOURCE_COMMIT
+OVARO_BUILD_NUMBER=${OVARO_BUILD_NUMBER:-$("$root/release/build-number.sh" "$root" 2>/dev/null || echo 0)}
+export SOURCE_DATE_EPOCH OVARO_SOURCE_COMMIT OVARO_BUILD_NUMBER
 for tree in "$root" "$copy"; do
   b="$tree/build/$preset"
   "$tree/release/make-msi.sh" "$b/release/ZomaOvaroOrdnerSetzen.wxs" "$work/$([ "$tree" = "$root" ] && echo first || echo second).msi" \

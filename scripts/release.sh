@@ -5,7 +5,8 @@
 #   scripts/release.sh [OUT_DIR]      (default: build/release; the build goes to OUT_DIR-build)
 # The same commit gives the same bytes anywhere: the zip's times and the package's are
 # SOURCE_DATE_EPOCH (default: the commit's time), and the exe carries no build path and
-# no link time.
+# no link time. The package's version has a build field, the commit count
+# (release/build-number.sh): it takes a clone with the whole history, or OVARO_BUILD_NUMBER.
 #
 # Signing: with OVARO_SIGN_PFX (a PKCS#12 file with the code-signing certificate and its
 # key) and OVARO_SIGN_PASSWORD_FILE (a file holding its password), the exe is signed
@@ -27,6 +28,9 @@ if [ -n "${OVARO_SIGN_PFX:-}" ]; then
     esac
   done
 fi
+# Before the build: a shallow clone has no true build field and stops here.
+OVARO_BUILD_NUMBER=$("$root/release/build-number.sh" "$root")
+export OVARO_BUILD_NUMBER
 bash "$root/scripts/install-deps.sh"
 
 if [ -z "${SOURCE_DATE_EPOCH:-}" ]; then
@@ -68,6 +72,9 @@ cp "$build/package/$name.zip" "$out/"
   "$build/stage/$exe" "$build/release/LIESMICH.txt" "$build/release/LICENSE.txt" \
   "$build/resources/generated/ZomaOvaroOrdnerSetzen.ico"
 [ -z "${OVARO_SIGN_PFX:-}" ] || "$root/release/sign.sh" "$product" "$out/$name.msi"
+# Wine cannot show per-machine installation; the package's tables can.
+"$root/release/check-per-machine.sh" "$out/$name.msi"
+echo "Package version $(msiinfo export "$out/$name.msi" Property | tr -d '\r' | sed -n 's/^ProductVersion\t//p') (build $OVARO_BUILD_NUMBER)."
 
 # Zip and package must carry the very same exe.
 check=$(mktemp -d)

@@ -1,8 +1,9 @@
 // The Windows Installer package as an administrator uses it, silently with msiexec: it
-// installs, starts, is replaced by a later version, refuses an earlier one, and leaves
-// nothing behind when removed. The packages are built from this build's exe by
-// release/make-msi.sh (tests/e2e/CMakeLists.txt): this version, the same from another
-// commit, and the same at 1.02.
+// installs, starts, is replaced by a later build or version, refuses an earlier one, and
+// leaves nothing behind when removed by its file or by its product code. The packages are
+// built from this build's exe by release/make-msi.sh (tests/e2e/CMakeLists.txt): this
+// version as build 100 (package version 1.1.100), a newer build of it (1.1.101), and the
+// same at 1.02 (1.2.102).
 #include <windows.h>
 
 #include <msi.h>
@@ -256,7 +257,7 @@ TEST_F(Installer, SilentInstallPlacesTheExeShortcutAndUninstallEntryAndTheProgra
 
     const auto entries = UninstallEntries();
     ASSERT_EQ(entries.size(), 1u);
-    EXPECT_EQ(EntryValue(entries[0], L"DisplayVersion"), L"1.01");
+    EXPECT_EQ(EntryValue(entries[0], L"DisplayVersion"), L"1.1.100");
     EXPECT_EQ(EntryValue(entries[0], L"Publisher"), kPublisher);
     EXPECT_EQ(testing::ReadRegistryValue(HKEY_LOCAL_MACHINE, entries[0], L"NoModify").bytes,
               (std::vector<BYTE>{1, 0, 0, 0}));
@@ -270,48 +271,72 @@ TEST_F(Installer, SilentInstallPlacesTheExeShortcutAndUninstallEntryAndTheProgra
     }
     EXPECT_TRUE(icon) << "no product icon, or not the program's icon";
 
-    Program installed(kMainCaption, kInstalledExe);
-    EXPECT_TRUE(IsWindowVisible(installed.First()));
+    {
+        Program installed(kMainCaption, kInstalledExe);
+        EXPECT_TRUE(IsWindowVisible(installed.First()));
+    }
+
+    // Removal by the file of the build installed. (Windows refuses another build's file with
+    // 1605, since its product code differs; Wine's msiexec runs that package's upgrade
+    // instead and removes the installed build, so that is not shown here.)
+    EXPECT_EQ(Msiexec(L"/x \"" + msi + L"\" /qn"), 0);
+    EXPECT_TRUE(UninstallEntries().empty());
+    EXPECT_EQ(GetFileAttributesW(kInstalledExe.c_str()), INVALID_FILE_ATTRIBUTES);
 }
 
 TEST_F(Installer, ALaterBuildOrVersionReplacesItAnEarlierOneIsRefusedAndRemovalLeavesNothing) {
     ASSERT_EQ(Msiexec(L"/i \"" + msi + L"\" /qn"), 0);
     const std::wstring firstCode = UninstallEntries().at(0);
 
-    // Another build of the same version (the next commit's) replaces it too.
+    // A newer build of the same version replaces it.
     ASSERT_EQ(Msiexec(L"/i \"" + WinePath(OVARO_MSI_REBUILT_PATH) + L"\" /qn"), 0);
     auto entries = UninstallEntries();
     ASSERT_EQ(entries.size(), 1u) << "two builds of one version are installed";
     EXPECT_NE(entries[0], firstCode);
-    EXPECT_EQ(EntryValue(entries[0], L"DisplayVersion"), L"1.01");
+    EXPECT_EQ(EntryValue(entries[0], L"DisplayVersion"), L"1.1.101");
+    const std::wstring newerBuild = entries[0];
+
+    // The older build of the same version is refused, as an older version is (below), and
+    // the newer build stays. Wine's msiexec neither logs nor shows a launch condition's
+    // text, so the German message is read from the package.
+    const std::wstring log = L"C:\\windows\\temp\\ovaro-downgrade.log";
+    const auto refused = [&](const std::wstring& installed) {
+        DeleteFileW(log.c_str());
+        EXPECT_EQ(Msiexec(L"/i \"" + msi + L"\" /qn /l*v " + log), ERROR_INSTALL_FAILURE);
+        const auto text = Bytes(log);
+        DeleteFileW(log.c_str());
+        const std::string detected = "WIX_DOWNGRADE_DETECTED = " + Narrow(installed.substr(kUninstall.size() + 1));
+        EXPECT_NE(std::string(text.begin(), text.end()).find(detected), std::string::npos)
+            << "not in the log: " << detected;
+    };
+    refused(newerBuild);
+    entries = UninstallEntries();
+    ASSERT_EQ(entries.size(), 1u);
+    EXPECT_EQ(entries[0], newerBuild);
+    EXPECT_EQ(EntryValue(entries[0], L"DisplayVersion"), L"1.1.101");
 
     ASSERT_EQ(Msiexec(L"/i \"" + nextMsi + L"\" /qn"), 0);
     entries = UninstallEntries();
     ASSERT_EQ(entries.size(), 1u) << "both versions are installed";
-    EXPECT_NE(entries[0], firstCode);
-    EXPECT_EQ(EntryValue(entries[0], L"DisplayVersion"), L"1.02");
+    EXPECT_NE(entries[0], newerBuild);
+    EXPECT_EQ(EntryValue(entries[0], L"DisplayVersion"), L"1.2.102");
     EXPECT_TRUE(Bytes(kInstalledExe) == Bytes(WinePath(OVARO_EXE_PATH)));
     EXPECT_EQ(ShortcutTargets().size(), 1u);
 
-    // The earlier version is refused, and nothing changes. Wine's msiexec neither logs nor
-    // shows a launch condition's text, so the German message is read from the package.
-    const std::wstring log = L"C:\\windows\\temp\\ovaro-downgrade.log";
-    DeleteFileW(log.c_str());
-    EXPECT_EQ(Msiexec(L"/i \"" + msi + L"\" /qn /l*v " + log), ERROR_INSTALL_FAILURE);
-    const auto text = Bytes(log);
-    DeleteFileW(log.c_str());
-    const std::string detected = "WIX_DOWNGRADE_DETECTED = " + Narrow(entries[0].substr(kUninstall.size() + 1));
-    EXPECT_NE(std::string(text.begin(), text.end()).find(detected), std::string::npos)
-        << "not in the log: " << detected;
+    // The earlier version is refused, and nothing changes.
+    refused(entries[0]);
     EXPECT_EQ(LaunchConditionMessage(msi, L"NOT WIX_DOWNGRADE_DETECTED"),
               L"Eine neuere Version von [ProductName] ist bereits installiert. Entfernen Sie sie zuerst, wenn Sie "
               L"diese \u00e4ltere Version installieren wollen.");
     entries = UninstallEntries();
     ASSERT_EQ(entries.size(), 1u);
-    EXPECT_EQ(EntryValue(entries[0], L"DisplayVersion"), L"1.02");
+    EXPECT_EQ(EntryValue(entries[0], L"DisplayVersion"), L"1.2.102");
 
+    // Removed by its product code, the name of its uninstall entry, as an administrator
+    // without the package's file does it.
     const std::wstring code = entries[0].substr(kUninstall.size() + 1);
-    ASSERT_EQ(Msiexec(L"/x \"" + nextMsi + L"\" /qn"), 0);
+    ASSERT_EQ(code.front(), L'{');
+    ASSERT_EQ(Msiexec(L"/x " + code + L" /qn"), 0);
     const Snapshot after = TakeSnapshot();
     std::vector<std::wstring> added, gone;
     std::set_difference(after.lines.begin(), after.lines.end(), before.lines.begin(), before.lines.end(),
