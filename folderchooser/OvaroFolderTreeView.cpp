@@ -281,7 +281,9 @@ bool OvaroFolderTreeView::Operate(Arrival arrival, const std::function<void()>& 
         }
     };
     operating_ = true;
-    parts_->wait.Begin();
+    // A hand-over only adds what is in and never waits: it lets no loop run, so that it
+    // drops none of the user's input, which ends it (see RunBackground) and then runs.
+    if (arrival != Arrival::Background) parts_->wait.Begin();
     const Ending ending{*this};
     step();
     return !parts_->wait.Stopped();
