@@ -49,29 +49,47 @@ unsigned Win32DriveSource::DriveTypeOf(std::wstring_view driveName) {
     struct Question {
         DriveTypeFn typeOf;
         std::wstring root;
-        std::atomic<bool> done{false};
+        bool inPool = false;
+        std::atomic<int> state{kAsking};  // kAsking, kAnswered or kGivenUp
         unsigned type = kDriveUnknown;
         HANDLE answered = CreateEventW(nullptr, FALSE, FALSE, nullptr);
         ~Question() {
             if (answered != nullptr) CloseHandle(answered);
         }
+        enum : int { kAsking, kAnswered, kGivenUp };
+
+        static void CALLBACK Ask(PTP_CALLBACK_INSTANCE, void* context) {
+            const std::unique_ptr<std::shared_ptr<Question>> holder(static_cast<std::shared_ptr<Question>*>(context));
+            Question& q = **holder;
+            unsigned type = kDriveUnknown;
+            try {
+                type = q.typeOf(q.root);
+            } catch (...) {
+            }
+            q.type = type;
+            if (q.state.exchange(kAnswered) == kGivenUp && q.inPool) CountStuckInPool(-1);
+            SetEvent(q.answered);
+        }
     };
     auto question = std::make_shared<Question>();
     question->typeOf = typeOf_;
     question->root = std::move(root);
-    if (question->answered == nullptr || !StartDetachedThread([question] {
-            unsigned type = kDriveUnknown;
-            try {
-                type = question->typeOf(question->root);
-            } catch (...) {
-            }
-            question->type = type;
-            question->done.store(true, std::memory_order_release);
-            SetEvent(question->answered);
-        }))
-        return typeOf_(question->root);  // no thread to be had: asked here, as it always was
-    if (!wait_->WaitFor(question->answered, [&] { return question->done.load(std::memory_order_acquire); }))
+    if (question->answered == nullptr) return typeOf_(question->root);
+    question->inPool = !PoolCrowded();
+    auto* context = new std::shared_ptr<Question>(question);
+    const bool started =
+        question->inPool ? TrySubmitThreadpoolCallback(&Question::Ask, context, nullptr) != FALSE
+                         : StartDetachedThread([context] { Question::Ask(nullptr, context); });
+    if (!started) {
+        delete context;
+        return typeOf_(question->root);  // no worker to be had: asked here, as it always was
+    }
+    if (!wait_->WaitFor(question->answered,
+                        [&] { return question->state.load() == Question::kAnswered; })) {
+        if (question->state.exchange(Question::kGivenUp) == Question::kAsking && question->inPool)
+            CountStuckInPool(1);
         return kDriveUnknown;
+    }
     return question->type;
 }
 
@@ -88,6 +106,13 @@ DWORD WINAPI RunThread(void* context) {
 }
 
 }  // namespace
+
+namespace {
+std::atomic<int> stuckInPool{0};
+}  // namespace
+
+bool PoolCrowded() { return stuckInPool.load() >= kPoolStuckAtMost; }
+void CountStuckInPool(int delta) { stuckInPool += delta; }
 
 bool StartDetachedThread(std::function<void()> work) {
     auto start = std::make_unique<ThreadStart>(ThreadStart{std::move(work)});
