@@ -115,8 +115,8 @@ void BackgroundFolderLister::Abandon(Shared& shared, Request& request) {
     request.abandoned = true;
     if (request.started && !request.done && !request.released) {
         // Its worker is stuck in this read: let another take its place, and ask the
-        // platform to give up the read (a no-op where it cannot).
-        // Told first, so that the failure the cancelled call returns starts nothing more.
+        // platform to give up the read (a no-op where it cannot). The read is told first,
+        // so that the failure the cancelled call returns starts nothing more.
         request.stop = true;
         request.released = true;
         if (request.inPool) CountStuckInPool(1);
