@@ -22,6 +22,7 @@ struct BackgroundFolderLister::Request {
     bool wanted = false;      // the logic waits for it
     bool started = false;     // a worker has taken it
     bool byReserve = false;   // taken by a worker kept for the reads the logic waits for
+    bool inPool = false;      // taken by a worker of the platform's thread pool
     bool done = false;        // result (or error) is valid
     bool abandoned = false;   // nobody will take the result
     bool released = false;    // abandoned while read: its worker no longer counts
@@ -72,11 +73,12 @@ namespace {
 struct WorkerStart {
     std::shared_ptr<void> shared;
     bool reserve;
+    bool inPool;
 };
 
-SubmitWorkerFn OwnThreads() {
+SubmitWorkerFn ThreadPool() {
     return [](PTP_SIMPLE_CALLBACK callback, void* context) {
-        return StartDetachedThread([callback, context] { callback(nullptr, context); });
+        return TrySubmitThreadpoolCallback(callback, context, nullptr) != FALSE;
     };
 }
 
@@ -90,7 +92,7 @@ BackgroundFolderLister::BackgroundFolderLister(RestrictedWait& wait, StoppableRe
                : StoppableReadFn([](const std::wstring& f, const ListingPart& onPart, const std::atomic<bool>& stop) {
                      return ReadFolderInParts(f, onPart, kPartSize, ListingWay::ByHandle, &stop);
                  }),
-          std::max(1u, readsAtOnce), submit ? std::move(submit) : OwnThreads())) {}
+          std::max(1u, readsAtOnce), submit ? std::move(submit) : ThreadPool())) {}
 
 BackgroundFolderLister::BackgroundFolderLister(RestrictedWait& wait, ReadFolderFn read, unsigned readsAtOnce,
                                                SubmitWorkerFn submit)
@@ -153,10 +155,11 @@ void BackgroundFolderLister::Abandon(Shared& shared, Request& request) {
     request.abandoned = true;
     if (request.started && !request.done && !request.released) {
         // Its worker is stuck in this read: let another take its place, and ask the
-        // platform to give up the read (a no-op where it cannot).
-        // Told first, so that the failure the cancelled call returns starts nothing more.
+        // platform to give up the read (a no-op where it cannot). The read is told first,
+        // so that the failure the cancelled call returns starts nothing more.
         request.stop = true;
         request.released = true;
+        if (request.inPool) CountStuckInPool(1);
         if (request.byReserve) {
             --shared.reserveRunning;
             --shared.reserveReading;
@@ -189,8 +192,11 @@ std::shared_ptr<BackgroundFolderLister::Request> BackgroundFolderLister::Start(c
 
 // shared->mutex held.
 bool BackgroundFolderLister::Submit(const std::shared_ptr<Shared>& shared, bool reserve) {
-    auto* context = new WorkerStart{shared, reserve};
-    if (!shared->submit(&ReadWorker, context)) {
+    // Past the pool's share of stuck workers, a thread of its own.
+    const bool inPool = !PoolCrowded();
+    auto* context = new WorkerStart{shared, reserve, inPool};
+    if (!(inPool ? shared->submit(&ReadWorker, context)
+                 : StartDetachedThread([context] { ReadWorker(nullptr, context); }))) {
         const DWORD error = GetLastError();
         delete context;
         SetLastError(error);
@@ -348,6 +354,7 @@ void CALLBACK BackgroundFolderLister::ReadWorker(PTP_CALLBACK_INSTANCE, void* co
     const std::unique_ptr<WorkerStart> start(static_cast<WorkerStart*>(context));
     const std::shared_ptr<Shared> shared = std::static_pointer_cast<Shared>(start->shared);
     const bool reserve = start->reserve;
+    const bool inPool = start->inPool;
     HANDLE self = nullptr;
     DuplicateHandle(GetCurrentProcess(), GetCurrentThread(), GetCurrentProcess(), &self, 0, FALSE,
                     DUPLICATE_SAME_ACCESS);
@@ -365,6 +372,7 @@ void CALLBACK BackgroundFolderLister::ReadWorker(PTP_CALLBACK_INSTANCE, void* co
             shared->pending.pop_front();
             request->started = true;
             request->byReserve = reserve;
+            request->inPool = inPool;
             request->thread = self;
             ++(reserve ? shared->reserveReading : shared->reading);
         }
@@ -401,7 +409,10 @@ void CALLBACK BackgroundFolderLister::ReadWorker(PTP_CALLBACK_INSTANCE, void* co
             }
         }
         // A read given up on while it ran has been replaced by another worker already.
-        if (released) break;
+        if (released) {
+            if (inPool) CountStuckInPool(-1);
+            break;
+        }
         if (shared->waiting > 0) SetEvent(shared->wake);
         {
             std::lock_guard lock(shared->mutex);

@@ -11,8 +11,8 @@
 // cancelled where the platform can, it is told to start nothing further (no next block,
 // no second way of reading), and whatever it returns later goes nowhere. Its worker no
 // longer counts: a new read always gets a worker of its own, however many abandoned reads
-// still hang. The workers are threads of their own, not the platform's pool, whose
-// maximum stuck threads could fill so that nothing runs any more; they hold only
+// still hang: once many hang in the platform's thread pool, new workers are threads of
+// their own (see PoolCrowded), so that the pool's maximum is never reached. They hold only
 // reference-counted state, so a read that hangs inside the platform never keeps anything
 // alive that the tree frees, and nothing ever waits for such a thread, not even the end
 // of the program.
@@ -45,7 +45,8 @@ using ReadInPartsFn = std::function<FolderListing(const std::wstring& folder, co
 using StoppableReadFn =
     std::function<FolderListing(const std::wstring& folder, const ListingPart& onPart, const std::atomic<bool>& stop)>;
 // Starts one worker that runs callback(nullptr, context) on another thread; false, with the
-// reason in GetLastError, when it cannot. A thread of its own by default (StartDetachedThread).
+// reason in GetLastError, when it cannot. TrySubmitThreadpoolCallback by default; once the
+// pool is crowded with stuck workers, StartDetachedThread instead.
 using SubmitWorkerFn = std::function<bool(PTP_SIMPLE_CALLBACK callback, void* context)>;
 
 class BackgroundFolderLister final : public FolderLister {

@@ -14,7 +14,9 @@
 
 namespace ovaro::folders {
 
-std::wstring Win32DriveSource::LogicalDriveStrings() {
+namespace {
+
+std::wstring DriveList() {
     // 26 drives of "x:\" and a NUL each, and the closing NUL, fit: one call, which under
     // Wine costs a round trip to its mount manager.
     wchar_t all[4 * 26 + 2]{};
@@ -33,45 +35,110 @@ std::wstring Win32DriveSource::LogicalDriveStrings() {
     return {};
 }
 
+// "C:" and "c:\" alike give "c:".
+std::wstring DriveKey(std::wstring_view name) {
+    std::wstring key(name.substr(0, 2));
+    if (!key.empty() && key[0] >= L'A' && key[0] <= L'Z') key[0] = static_cast<wchar_t>(key[0] - L'A' + L'a');
+    return key;
+}
+
+}  // namespace
+
+// One drive's question, shared with its worker, which may outlive it (and the source) when
+// it hangs in the platform.
+struct Win32DriveSource::Question {
+    enum : int { kAsking, kAnswered, kGivenUp };
+    DriveTypeFn typeOf;
+    std::wstring root;
+    bool inPool = false;
+    std::atomic<int> state{kAsking};
+    unsigned type = kDriveUnknown;  // once answered
+    HANDLE answered = CreateEventW(nullptr, FALSE, FALSE, nullptr);
+    ~Question() {
+        if (answered != nullptr) CloseHandle(answered);
+    }
+
+    static void CALLBACK Run(PTP_CALLBACK_INSTANCE, void* context) {
+        const std::unique_ptr<std::shared_ptr<Question>> holder(static_cast<std::shared_ptr<Question>*>(context));
+        Question& q = **holder;
+        unsigned type = kDriveUnknown;
+        try {
+            type = q.typeOf(q.root);
+        } catch (...) {
+        }
+        q.type = type;
+        if (q.state.exchange(kAnswered) == kGivenUp && q.inPool) CountStuckInPool(-1);
+        SetEvent(q.answered);
+    }
+    void GiveUp() {
+        if (state.exchange(kGivenUp) == kAsking && inPool) CountStuckInPool(1);
+    }
+};
+
 Win32DriveSource::Win32DriveSource(RestrictedWait* wait, DriveTypeFn typeOf)
     : wait_(wait),
       typeOf_(typeOf ? std::move(typeOf) : DriveTypeFn([](const std::wstring& root) {
           return static_cast<unsigned>(GetDriveTypeW(root.c_str()));
       })) {}
 
+Win32DriveSource::~Win32DriveSource() { GiveUpAll(); }
+
+void Win32DriveSource::GiveUpAll() {
+    for (auto& [name, question] : asked_) question->GiveUp();
+    asked_.clear();
+}
+
+std::shared_ptr<Win32DriveSource::Question> Win32DriveSource::Ask(std::wstring root) {
+    auto question = std::make_shared<Question>();
+    if (question->answered == nullptr) return nullptr;
+    question->typeOf = typeOf_;
+    question->root = std::move(root);
+    question->inPool = !PoolCrowded();
+    auto* context = new std::shared_ptr<Question>(question);
+    const bool started = question->inPool ? TrySubmitThreadpoolCallback(&Question::Run, context, nullptr) != FALSE
+                                          : StartDetachedThread([context] { Question::Run(nullptr, context); });
+    if (!started) {
+        delete context;
+        return nullptr;
+    }
+    return question;
+}
+
+std::wstring Win32DriveSource::LogicalDriveStrings() {
+    std::wstring list = DriveList();
+    if (wait_ == nullptr || wait_->Stopped()) return list;
+    // Every drive's type at once: under Wine each question is a round trip to its mount
+    // manager, and a dead device holds up only its own.
+    GiveUpAll();
+    for (std::size_t at = 0; at < list.size() && list[at] != L'\0'; at = list.find(L'\0', at) + 1) {
+        const std::wstring_view entry = std::wstring_view(list).substr(at, list.find(L'\0', at) - at);
+        if (entry.size() < 2 || entry[1] != L':') continue;
+        if (auto question = Ask(DriveKey(entry) + L"\\")) asked_.emplace(DriveKey(entry), std::move(question));
+    }
+    return list;
+}
+
 unsigned Win32DriveSource::DriveTypeOf(std::wstring_view driveName) {
     // GetDriveType wants a root path; "c:" alone would mean the current folder of c:.
     std::wstring root = std::wstring(driveName) + L"\\";
     if (wait_ == nullptr) return typeOf_(root);
-    if (wait_->Stopped()) return kDriveUnknown;
-    // Shared with the worker, which may outlive this question (and this source) when it
-    // hangs in the platform.
-    struct Question {
-        DriveTypeFn typeOf;
-        std::wstring root;
-        std::atomic<bool> done{false};
-        unsigned type = kDriveUnknown;
-        HANDLE answered = CreateEventW(nullptr, FALSE, FALSE, nullptr);
-        ~Question() {
-            if (answered != nullptr) CloseHandle(answered);
-        }
-    };
-    auto question = std::make_shared<Question>();
-    question->typeOf = typeOf_;
-    question->root = std::move(root);
-    if (question->answered == nullptr || !StartDetachedThread([question] {
-            unsigned type = kDriveUnknown;
-            try {
-                type = question->typeOf(question->root);
-            } catch (...) {
-            }
-            question->type = type;
-            question->done.store(true, std::memory_order_release);
-            SetEvent(question->answered);
-        }))
-        return typeOf_(question->root);  // no thread to be had: asked here, as it always was
-    if (!wait_->WaitFor(question->answered, [&] { return question->done.load(std::memory_order_acquire); }))
+    if (wait_->Stopped()) {
+        GiveUpAll();
         return kDriveUnknown;
+    }
+    std::shared_ptr<Question> question;
+    if (const auto it = asked_.find(DriveKey(driveName)); it != asked_.end()) {
+        question = std::move(it->second);
+        asked_.erase(it);
+    } else {
+        question = Ask(root);
+    }
+    if (question == nullptr) return typeOf_(root);  // no worker to be had: asked here, as it always was
+    if (!wait_->WaitFor(question->answered, [&] { return question->state.load() == Question::kAnswered; })) {
+        question->GiveUp();
+        GiveUpAll();
+        return kDriveUnknown;
+    }
     return question->type;
 }
 
@@ -88,6 +155,13 @@ DWORD WINAPI RunThread(void* context) {
 }
 
 }  // namespace
+
+namespace {
+std::atomic<int> stuckInPool{0};
+}  // namespace
+
+bool PoolCrowded() { return stuckInPool.load() >= kPoolStuckAtMost; }
+void CountStuckInPool(int delta) { stuckInPool += delta; }
 
 bool StartDetachedThread(std::function<void()> work) {
     auto start = std::make_unique<ThreadStart>(ThreadStart{std::move(work)});

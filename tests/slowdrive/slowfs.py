@@ -10,8 +10,10 @@ behaviour by rewriting it. One rule a line, "WHAT PATH": WHAT is a number of sec
 "hang" (the listing does not return while the rule stands; its path is added to
 RULES.hanging meanwhile), "fail" (opening the folder for listing is denied at
 once: Wine takes a failed read itself as an empty folder) or "fail:SECONDS" (opening the
-folder waits, then fails as a share that times out does); PATH is relative to the drive
-root with "/" separators ("/" is the root, "*" every folder, "/A/*" every folder below /A). The first rule that matches
+folder waits, then fails with ETIMEDOUT, as a share that times out does; the program sees
+ERROR_GEN_FAILURE, and since Wine's server does the opening, the whole Wine session waits
+meanwhile); PATH is relative to the drive root with "/" separators ("/" is the root, "*"
+every folder, "/A/*" every folder below /A). The first rule that matches
 wins; no rule, no wait. Lines starting with "#" are ignored.
 
 Every opening of a folder is logged in RULES.opens, its path a line, so that a test can

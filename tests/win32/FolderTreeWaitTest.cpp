@@ -572,7 +572,7 @@ TEST(BackgroundListerReads, TheWorkerKeptForTheWantedReadTakesNoReadAhead) {
 TEST(BackgroundListerReads, StoppedReadsThatHangLeaveEveryNewReadAWorker) {
     // Six times 100 reads ahead and the wanted one hang, and Esc stops them: 606 workers
     // stuck, more than the 500 that the platform's thread pool runs at most (then a submit
-    // still succeeds, and nothing runs).
+    // still succeeds, and nothing runs). The workers are the lister's own.
     RecordingWindow window;
     HeldReads reads;
     RestrictedWait wait;
