@@ -35,6 +35,7 @@ void RestrictedWait::Begin() {
     begun_ = lastPump_ = Clock::now();
     stopped_ = false;
     longTold_ = false;
+    waited_ = {};
 }
 
 void RestrictedWait::End() {
@@ -49,10 +50,6 @@ void RestrictedWait::End() {
 void RestrictedWait::CursorIfDue(bool again) {
     if (!active_) return;
     if (!cursorShown_ && Clock::now() - begun_ >= kCursorAfter) {
-        if (onLong_ && !longTold_) {
-            longTold_ = true;
-            onLong_();  // shows the host, whose cursor is then the wait cursor
-        }
         previousCursor_ = SetCursor(LoadCursorW(nullptr, IDC_WAIT));
         cursorShown_ = true;
     } else if (cursorShown_ && again) {
@@ -121,11 +118,23 @@ void RestrictedWait::Pump() {
 }
 
 bool RestrictedWait::WaitFor(HANDLE wake, const std::function<bool()>& ready) {
+    const auto entered = Clock::now();
+    // Only the time spent waiting for reads counts as keeping the user waiting: a message
+    // box shown meanwhile is something to see already.
+    struct Counting {
+        RestrictedWait& wait;
+        Clock::time_point entered;
+        ~Counting() { wait.waited_ += Clock::now() - entered; }
+    } counting{*this, entered};
     while (!Stopped()) {
         if (ready()) return true;
         Pump();
         if (Stopped()) break;
         if (ready()) return true;
+        if (onLong_ && !longTold_ && waited_ + (Clock::now() - entered) >= kCursorAfter) {
+            longTold_ = true;
+            onLong_();  // shows the host while the reads go on
+        }
         // Wakes for a finished read, for any new message, and in time for the wait cursor.
         MsgWaitForMultipleObjectsEx(wake != nullptr ? 1 : 0, &wake, 50, QS_ALLINPUT, 0);
     }

@@ -49,8 +49,8 @@ public:
     // Runs the restricted loop once now, during an operation: before and after one step
     // that holds the thread for long and cannot be cut, so that the step stands alone.
     void Answer();
-    // Called once per operation, from the loop, when it has kept the user waiting as long
-    // as the wait cursor waits.
+    // Called once per operation, from the loop, once the operation has waited for reads as
+    // long as the wait cursor waits.
     void WhenLong(std::function<void()> hook) { onLong_ = std::move(hook); }
 
 private:
@@ -68,6 +68,7 @@ private:
     Clock::time_point lastPump_{};
     bool cursorShown_ = false;
     bool longTold_ = false;
+    Clock::duration waited_{};  // in WaitFor, this operation
     std::function<void()> onLong_;
     HCURSOR previousCursor_ = nullptr;
 };
