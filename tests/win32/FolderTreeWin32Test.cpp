@@ -405,6 +405,37 @@ TEST_F(FolderTreeViewTest, AnExpansionReadsWhatShowsAndTheRestComesInAfterwards)
     EXPECT_EQ(messages_.shown.size(), 2u);
 }
 
+// What End scrolls into view goes before the other reads that are still outstanding.
+TEST(FolderTreeViewReadOrder, WhatScrollsIntoViewIsReadFirst) {
+    MemoryMachine machine;
+    RecordingMessages messages;
+    machine.AddDrive(L'c', kDriveFixed);
+    for (int i = 10; i < 60; ++i) {
+        machine.AddFolder(L"c:\\Ordner" + std::to_wstring(i));
+        machine.held_.insert(L"c:\\ordner" + std::to_wstring(i) + L"\\");
+    }
+    const HWND host = MakeHost();
+    ShowWindow(host, SW_SHOW);
+    auto view = OvaroFolderTreeView::Create(host, 100, RECT{0, 0, 300, 100}, {&machine, &machine, &messages});
+    ASSERT_NE(view, nullptr);
+    const HWND tree = view->TreeWindow();
+    const HTREEITEM c = TreeView_GetChild(tree, TreeView_GetRoot(tree));
+    TreeView_SelectItem(tree, c);
+    SendMessageW(tree, WM_KEYDOWN, VK_RIGHT, 0);
+    ASSERT_TRUE(TreeView_GetItemState(tree, c, TVIS_EXPANDED) & TVIS_EXPANDED);
+    ovaro::testing::PumpPosted();
+    machine.hurried_.clear();
+    SendMessageW(tree, WM_KEYDOWN, VK_END, 0);
+    ovaro::testing::PumpPosted();
+    ASSERT_FALSE(machine.hurried_.empty());
+    const auto& hurried = machine.hurried_.back();
+    ASSERT_FALSE(hurried.empty());
+    EXPECT_EQ(hurried.back(), L"c:\\Ordner59\\");
+    EXPECT_EQ(std::count(hurried.begin(), hurried.end(), L"c:\\Ordner10\\"), 0);
+    view.reset();
+    DestroyWindow(host);
+}
+
 TEST_F(FolderTreeViewTest, FocusLeavesAFreshTreeWithoutSelectionUntilTheUserMoves) {
     ShowWindow(host_, SW_SHOW);
     SetForegroundWindow(host_);
