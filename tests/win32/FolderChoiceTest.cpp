@@ -59,11 +59,11 @@ protected:
         MainWindowHooks hooks;
         hooks.showMessage = [](HWND, std::wstring_view, unsigned) { return IDYES; };
         hooks.endProgram = [] {};
-        hooks.folderChoice = [this]() -> std::unique_ptr<FolderChoice> {
+        hooks.folderChoice = [this](HWND owner) -> std::unique_ptr<FolderChoice> {
             OvaroFolderTreeView::Sources sources;
             sources.messages = &sink;
             ++loads;
-            return FolderChoiceDialog::Load(GetModuleHandleW(nullptr), sources);
+            return FolderChoiceDialog::Load(GetModuleHandleW(nullptr), owner, sources);
         };
         window = MainWindow::Create(GetModuleHandleW(nullptr), store, std::move(hooks));
         ASSERT_NE(window, nullptr);
@@ -258,7 +258,7 @@ TEST_F(FolderChoiceTest, EveryUseStartsFromAFreshTreeAndReportsUnreadableDrives)
 std::unique_ptr<FolderChoiceDialog> LoadAlone(RecordingSink& sink) {
     OvaroFolderTreeView::Sources sources;
     sources.messages = &sink;
-    return FolderChoiceDialog::Load(GetModuleHandleW(nullptr), sources);
+    return FolderChoiceDialog::Load(GetModuleHandleW(nullptr), nullptr, sources);
 }
 
 TEST(FolderChoiceDialogAlone, LayoutFrameDefaultsAndTagAcrossUnload) {
@@ -447,7 +447,7 @@ TEST(FolderChoiceDialogAlone, ACommandThatATreeMessageBoxLoopRunsWaitsForTheTree
     } sink;
     OvaroFolderTreeView::Sources sources;
     sources.messages = &sink;
-    auto dialog = FolderChoiceDialog::Load(GetModuleHandleW(nullptr), sources);
+    auto dialog = FolderChoiceDialog::Load(GetModuleHandleW(nullptr), nullptr, sources);
     ASSERT_NE(dialog, nullptr);
     sink.dialog = dialog.get();
     const HWND tree =
