@@ -78,8 +78,7 @@ bool Lasting(DWORD error) {
         case ERROR_PATH_NOT_FOUND:
         case ERROR_BAD_EXE_FORMAT:
         case ERROR_EXE_MACHINE_TYPE_MISMATCH:
-        case ERROR_ACCESS_DENIED:
-        case ERROR_ELEVATION_REQUIRED: return true;
+        case ERROR_ACCESS_DENIED: return true;
         default: return false;
     }
 }
