@@ -259,7 +259,8 @@ LRESULT FolderChoiceDialog::HandleMessage(UINT message, WPARAM wParam, LPARAM lP
 }
 
 OwnedFolderChoiceFactory<HWND> DefaultFolderChoice(HINSTANCE instance) {
-    return [instance](HWND owner) -> std::unique_ptr<FolderChoice> { return FolderChoiceDialog::Load(instance, owner); };
+    return
+        [instance](HWND owner) -> std::unique_ptr<FolderChoice> { return FolderChoiceDialog::Load(instance, owner); };
 }
 
 }  // namespace ovaro

@@ -203,7 +203,7 @@ private:
 
     LONG references_ = 1;
     IAccessible* inner_;  // owned: one reference
-    IOleWindow* window_ = nullptr;       // owned; null when the platform's object has none
+    IOleWindow* window_ = nullptr;      // owned; null when the platform's object has none
     IEnumVARIANT* children_ = nullptr;  // owned; null when the platform's object has none
     const AccessibleText text_;
 };

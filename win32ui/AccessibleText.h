@@ -22,7 +22,6 @@ struct AccessibleText {
     long role = 0;             // a ROLE_SYSTEM_ value; 0: the platform's
 };
 
-
 // The answer to WM_GETOBJECT: annotated, 0 for every object (the platform answers); with
 // the wrapper, the wrapped client object, and 0 for any other object.
 LRESULT AnswerGetObject(HWND window, WPARAM wParam, LPARAM lParam, const AccessibleText& text);

@@ -261,8 +261,8 @@ TEST_F(FolderChoiceTest, EveryUseStartsFromAFreshTreeAndReportsUnreadableDrives)
 // assistive tool or a script can press it): the dialog is still owned by the main window,
 // which it disables.
 TEST_F(FolderChoiceTest, TheDialogIsOwnedByTheMainWindowWhicheverWindowIsActive) {
-    const HWND other = CreateWindowExW(0, L"STATIC", L"Anderes Fenster", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 600, 40,
-                                       300, 200, nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
+    const HWND other = CreateWindowExW(0, L"STATIC", L"Anderes Fenster", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 600, 40, 300,
+                                       200, nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
     ASSERT_NE(other, nullptr);
     SetActiveWindow(other);
     ASSERT_EQ(GetActiveWindow(), other);
@@ -337,7 +337,7 @@ TEST(FolderChoiceDialogAlone, AButtonReleasedWhileAReadRunsIsReleasedAndItsClick
     EXPECT_TRUE(readHeld);
     EXPECT_EQ(pushed, 0);
     EXPECT_EQ(capture, nullptr);
-    EXPECT_EQ(dialog->Tag(), L"");  // not before the walk is over...
+    EXPECT_EQ(dialog->Tag(), L"");                                            // not before the walk is over...
     ASSERT_TRUE(testing::PumpUntil([&] { return dialog->Tag() == L"OK"; }));  // ...but then
     EXPECT_FALSE(IsWindowVisible(dialog->Window()));
 }
@@ -399,9 +399,9 @@ TEST(FolderChoiceDialogAlone, ClosedInsideTheTreeViewsClickLoopItHidesAtOnceAndG
     PostMessageW(dialog->Window(), WM_CLOSE, 0, 0);
     PostMessageW(happenings.tree, WM_LBUTTONUP, 0, at);
     dialog->ShowModal();
-    EXPECT_EQ(happenings.seen, (std::vector<std::string>{"button down", "closed: hidden, tree view there",
-                                                          "button down handled", "tree view destroyed",
-                                                          "dialog destroyed"}));
+    EXPECT_EQ(happenings.seen,
+              (std::vector<std::string>{"button down", "closed: hidden, tree view there", "button down handled",
+                                        "tree view destroyed", "dialog destroyed"}));
     EXPECT_FALSE(dialog->Loaded());
     EXPECT_EQ(dialog->Tag(), L"");
 }

@@ -410,8 +410,8 @@ TEST_F(MainWindowTest, WhereTheSystemTakesAnnotationsTheTextsGoThroughItAndTheCo
     ASSERT_EQ(expected.size(), 3u + 18u + 2u * 11u);
     ASSERT_EQ(service.calls.size(), expected.size());
     for (std::size_t i = 0; i < expected.size(); ++i)
-        EXPECT_EQ(service.calls[i], expected[i]) << i << ": " << Narrow(service.calls[i].property) << " "
-                                                 << Narrow(service.calls[i].value);
+        EXPECT_EQ(service.calls[i], expected[i])
+            << i << ": " << Narrow(service.calls[i].property) << " " << Narrow(service.calls[i].value);
 }
 
 // The wrapper that answers WM_GETOBJECT where the system takes no annotations is one COM
@@ -420,10 +420,12 @@ TEST_F(MainWindowTest, WhereTheSystemTakesAnnotationsTheTextsGoThroughItAndTheCo
 // offer is refused.
 TEST(AccessibleWrapper, KeepsComIdentityThroughEveryInterfaceItGives) {
     static constexpr GUID kIidUnknown = {0x00000000, 0x0000, 0x0000, {0xC0, 0, 0, 0, 0, 0, 0, 0x46}};
-    static constexpr GUID kIidAccessible = {0x618736e0, 0x3c3d, 0x11cf, {0x81, 0x0c, 0x00, 0xaa, 0x00, 0x38, 0x9b, 0x71}};
+    static constexpr GUID kIidAccessible = {
+        0x618736e0, 0x3c3d, 0x11cf, {0x81, 0x0c, 0x00, 0xaa, 0x00, 0x38, 0x9b, 0x71}};
     static constexpr GUID kIidOleWindow = {0x00000114, 0x0000, 0x0000, {0xC0, 0, 0, 0, 0, 0, 0, 0x46}};
     static constexpr GUID kIidEnumVariant = {0x00020404, 0x0000, 0x0000, {0xC0, 0, 0, 0, 0, 0, 0, 0x46}};
-    static constexpr GUID kIidServiceProvider = {0x6d5140c1, 0x7436, 0x11ce, {0x80, 0x34, 0x00, 0xaa, 0x00, 0x60, 0x09, 0xfa}};
+    static constexpr GUID kIidServiceProvider = {
+        0x6d5140c1, 0x7436, 0x11ce, {0x80, 0x34, 0x00, 0xaa, 0x00, 0x60, 0x09, 0xfa}};
     CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
     HWND button = CreateWindowExW(0, L"BUTTON", L"Knopf", WS_POPUP | BS_PUSHBUTTON, 0, 0, 80, 24, nullptr, nullptr,
                                   GetModuleHandleW(nullptr), nullptr);
