@@ -78,7 +78,10 @@ const ControlSpec* MainWindowControlOf(int id) {
 }
 
 MainWindow::MainWindow(SettingsStore& store, MainWindowHooks hooks)
-    : hooks_(std::move(hooks)), behaviour_(*this, store, hooks_.folderChoice) {
+    : hooks_(std::move(hooks)),
+      behaviour_(*this, store,
+                 hooks_.folderChoice ? FolderChoiceFactory([this] { return hooks_.folderChoice(hwnd_); })
+                                     : FolderChoiceFactory()) {
     if (!hooks_.showMessage) hooks_.showMessage = DefaultShowMessage;
     if (!hooks_.endProgram) hooks_.endProgram = [] { ExitProcess(0); };
 }

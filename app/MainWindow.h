@@ -41,8 +41,9 @@ struct MainWindowHooks {
     // Told the window as soon as it exists, before the settings are read: a report of a
     // failure to read them shows before the window does.
     std::function<void(HWND)> created;
-    // The folder choice dialog for "Wählen..."; none means the button does nothing.
-    FolderChoiceFactory folderChoice;
+    // The folder choice dialog for "Wählen...", owned by the window given, this one;
+    // none means the button does nothing.
+    OwnedFolderChoiceFactory<HWND> folderChoice;
 };
 
 class MainWindow final : public WindowBase, public MainWindowSurface {

@@ -18,5 +18,9 @@ public:
     virtual std::wstring Path() const = 0;
 };
 using FolderChoiceFactory = std::function<std::unique_ptr<FolderChoice>()>;
+// The factory as the main window holds it: the dialog it makes is owned by `owner`, the
+// main window (a window handle on the platform).
+template <class Window>
+using OwnedFolderChoiceFactory = std::function<std::unique_ptr<FolderChoice>(Window owner)>;
 
 }  // namespace ovaro

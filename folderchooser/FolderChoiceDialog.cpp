@@ -36,20 +36,20 @@ constexpr ButtonSpec kButtons[] = {
 
 }  // namespace
 
-std::unique_ptr<FolderChoiceDialog> FolderChoiceDialog::Load(HINSTANCE instance) {
-    return Load(instance, OvaroFolderTreeView::Sources{});
+std::unique_ptr<FolderChoiceDialog> FolderChoiceDialog::Load(HINSTANCE instance, HWND owner) {
+    return Load(instance, owner, OvaroFolderTreeView::Sources{});
 }
 
-std::unique_ptr<FolderChoiceDialog> FolderChoiceDialog::Load(HINSTANCE instance,
+std::unique_ptr<FolderChoiceDialog> FolderChoiceDialog::Load(HINSTANCE instance, HWND owner,
                                                              const OvaroFolderTreeView::Sources& sources) {
     std::unique_ptr<FolderChoiceDialog> dialog(new FolderChoiceDialog());
-    if (!dialog->Create(instance, sources)) return nullptr;
+    if (!dialog->Create(instance, owner, sources)) return nullptr;
     return dialog;
 }
 
-bool FolderChoiceDialog::Create(HINSTANCE instance, const OvaroFolderTreeView::Sources& sources) {
+bool FolderChoiceDialog::Create(HINSTANCE instance, HWND owner, const OvaroFolderTreeView::Sources& sources) {
     if (!RegisterWindowClass(instance, {kClassName})) return false;
-    owner_ = GetActiveWindow();
+    owner_ = owner != nullptr && IsWindow(owner) ? owner : nullptr;
     // The owner takes no input from here on: the tree reads the drives while it loads and
     // may tell about them, and nothing the user does in the owner may act meanwhile.
     DisableOwner();
@@ -149,12 +149,21 @@ void FolderChoiceDialog::Hide() {
 
 void FolderChoiceDialog::SetPath(const std::wstring& path) {
     if (tree_) tree_->SetPath(path);
+    if (closed_ && handling_ == 0) DestroyNow();  // closed during the walk
+}
+
+// The windows of a dialog closed inside a loop it did not own, once that has unwound.
+void FolderChoiceDialog::DestroyNow() {
+    closed_ = false;
+    if (hwnd_ == nullptr) return;
+    tree_.reset();
+    DestroyWindow(hwnd_);
 }
 
 std::wstring FolderChoiceDialog::Path() const { return tree_ ? tree_->Path() : std::wstring(); }
 
 void FolderChoiceDialog::ShowModal() {
-    if (hwnd_ == nullptr) return;
+    if (hwnd_ == nullptr || closed_) return;
     HWND owner = owner_ != nullptr && IsWindow(owner_) ? owner_ : nullptr;
     // Shown while the tree was filled: it stays where it is (the user may have moved it).
     if (!IsWindowVisible(hwnd_)) CenterWindow(hwnd_, owner);
@@ -170,6 +179,7 @@ void FolderChoiceDialog::ShowModal() {
     RunModalLoop([this] { return modal_ ? hwnd_ : nullptr; });
     modal_ = false;
     EnableOwner();  // the loop also ends when the program is asked to quit
+    if (closed_) DestroyNow();  // closed inside a nested loop, which has unwound now
 }
 
 void FolderChoiceDialog::btnOK_Click() {
@@ -190,6 +200,15 @@ void FolderChoiceDialog::btnAbbrechen_Click() {
 void FolderChoiceDialog::Form_QueryUnload() { tag_.clear(); }
 
 LRESULT FolderChoiceDialog::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+    struct Nesting {
+        FolderChoiceDialog& dialog;
+        explicit Nesting(FolderChoiceDialog& d) : dialog(d) { ++dialog.handling_; }
+        ~Nesting() {
+            // The last of its handlers has returned: a close that had to wait is carried out.
+            if (--dialog.handling_ == 0 && dialog.closed_ && !(dialog.tree_ && dialog.tree_->InsideTreeView()))
+                dialog.DestroyNow();
+        }
+    } const nesting(*this);
     switch (message) {
         case WM_COMMAND:
             if ((HIWORD(wParam) == BN_CLICKED || lParam == 0) &&
@@ -218,9 +237,21 @@ LRESULT FolderChoiceDialog::HandleMessage(UINT message, WPARAM wParam, LPARAM lP
             modal_ = false;
             EnableOwner();  // before the owner loses activation
             // Closed while the tree reads a folder: the tree's code is still on the stack,
-            // so only the windows go now (which stops the reads); the object goes with
-            // the dialog.
-            if (!(tree_ && tree_->Busy())) tree_.reset();
+            // so only the windows go now (which stops the reads, and the tree view leaves
+            // the dying window); the object goes with the dialog.
+            if (tree_ && tree_->Busy()) {
+                DestroyWindow(hwnd_);
+                return 0;
+            }
+            // Closed inside a loop the dialog does not own (the tree view telling a click
+            // from a drag, a move of the frame): the handler that runs it is on the stack
+            // and uses its window after the loop. Hidden now, destroyed once it has unwound.
+            if (handling_ > 1 || (tree_ && tree_->InsideTreeView())) {
+                closed_ = true;
+                ShowWindow(hwnd_, SW_HIDE);
+                return 0;
+            }
+            tree_.reset();
             DestroyWindow(hwnd_);
             return 0;
         case WM_ACTIVATE:
@@ -247,8 +278,9 @@ LRESULT FolderChoiceDialog::HandleMessage(UINT message, WPARAM wParam, LPARAM lP
     }
 }
 
-FolderChoiceFactory DefaultFolderChoice(HINSTANCE instance) {
-    return [instance]() -> std::unique_ptr<FolderChoice> { return FolderChoiceDialog::Load(instance); };
+OwnedFolderChoiceFactory<HWND> DefaultFolderChoice(HINSTANCE instance) {
+    return
+        [instance](HWND owner) -> std::unique_ptr<FolderChoice> { return FolderChoiceDialog::Load(instance, owner); };
 }
 
 }  // namespace ovaro

@@ -22,11 +22,13 @@ public:
     static constexpr int kTreeId = 100;
 
     // Loads the dialog hidden: creates its window and the tree, which reads the drives
-    // at once (messages about drives may show now, owned by the owner). The window that
-    // is active now becomes the owner: it is disabled from now until the dialog is hidden
-    // or unloaded, and centres it.
-    static std::unique_ptr<FolderChoiceDialog> Load(HINSTANCE instance);
-    static std::unique_ptr<FolderChoiceDialog> Load(HINSTANCE instance, const OvaroFolderTreeView::Sources& sources);
+    // at once (messages about drives may show now, owned by the owner). The owner, the
+    // main window (null for none), is disabled from now until the dialog is hidden or
+    // unloaded, and centres it. Never the active window: "Wählen..." can be pressed by an
+    // assistive tool or a script while another window is active.
+    static std::unique_ptr<FolderChoiceDialog> Load(HINSTANCE instance, HWND owner);
+    static std::unique_ptr<FolderChoiceDialog> Load(HINSTANCE instance, HWND owner,
+                                                    const OvaroFolderTreeView::Sources& sources);
     // Unloads the dialog (runs the close handling once more) if it is still loaded.
     ~FolderChoiceDialog() override;
     FolderChoiceDialog(const FolderChoiceDialog&) = delete;
@@ -44,7 +46,8 @@ public:
 private:
     FolderChoiceDialog() = default;
     LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
-    bool Create(HINSTANCE instance, const OvaroFolderTreeView::Sources& sources);
+    bool Create(HINSTANCE instance, HWND owner, const OvaroFolderTreeView::Sources& sources);
+    void DestroyNow();
     void PlaceControls(UINT dpi);
     void btnOK_Click();
     void btnAbbrechen_Click();
@@ -63,9 +66,11 @@ private:
     std::wstring tag_;
     bool modal_ = false;  // shown modally, until OK or Abbrechen hides it or it closes
     bool shownEarly_ = false;
+    int handling_ = 0;    // this window's handlers on the stack
+    bool closed_ = false;  // closed inside a nested loop: hidden, destroyed once it has unwound
 };
 
 // The factory the main window's "Wählen..." uses in the program.
-FolderChoiceFactory DefaultFolderChoice(HINSTANCE instance);
+OwnedFolderChoiceFactory<HWND> DefaultFolderChoice(HINSTANCE instance);
 
 }  // namespace ovaro

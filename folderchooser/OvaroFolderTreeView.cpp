@@ -13,6 +13,7 @@
 #include "RestrictedWait.h"
 #include "Win32FolderSources.h"
 #include "Win32TreeNodes.h"
+#include "WindowProcedure.h"
 
 #if __has_include("ResourceIds.h")
 #include "ResourceIds.h"
@@ -108,11 +109,11 @@ LRESULT PaintWithFocusCue(HWND tree, WNDPROC original, WPARAM wParam, LPARAM lPa
 // (Right then opens the folders that reading found). Numpad * would open every level
 // below the node, reading one level ahead at each, which takes minutes on a large drive
 // and never ends through a link back up; it opens the one node, as Right does.
-// Subclassed by replacing the window procedure (the original kept in GWLP_USERDATA), not
-// with SetWindowSubclass: under Wine that looks up a window property on every message,
-// a server round trip, which made each node insert several times dearer.
-LRESULT CALLBACK TreeProc(HWND tree, UINT message, WPARAM wParam, LPARAM lParam) {
-    const auto original = reinterpret_cast<WNDPROC>(GetWindowLongPtrW(tree, GWLP_USERDATA));
+// Subclassed with ReplaceProcedure, not SetWindowSubclass, which made each node insert
+// several times dearer under Wine. The data counts how deep the tree view's own handlers
+// are on the stack.
+LRESULT TreeMessage(HWND tree, UINT message, WPARAM wParam, LPARAM lParam) {
+    const WNDPROC original = ReplacedOf(tree)->original;
     switch (message) {
         case WM_GETOBJECT:
             if (const LRESULT answer = AnswerGetObject(tree, wParam, lParam, {L"Ordner", L"", 0})) return answer;
@@ -166,7 +167,19 @@ LRESULT CALLBACK TreeProc(HWND tree, UINT message, WPARAM wParam, LPARAM lParam)
         }
         default: break;
     }
-    return CallWindowProcW(original, tree, message, wParam, lParam);
+    return CallOriginalProcedure(tree, message, wParam, lParam);
+}
+
+LRESULT CALLBACK TreeProc(HWND tree, UINT message, WPARAM wParam, LPARAM lParam) {
+    int& depth = *static_cast<int*>(ReplacedOf(tree)->data);
+    // Counted down also when a handler fails with an exception. After WM_NCDESTROY the
+    // record is gone, but the counter is the control's, which outlives its tree view.
+    struct Nesting {
+        int& depth;
+        explicit Nesting(int& d) : depth(d) { ++depth; }
+        ~Nesting() { --depth; }
+    } const nesting(depth);
+    return TreeMessage(tree, message, wParam, lParam);
 }
 
 // The picture strip drawn for the scaling nearest to dpi.
@@ -262,7 +275,8 @@ bool OvaroFolderTreeView::MustWait() const { return operating_ || (!draining_ &&
 
 bool OvaroFolderTreeView::Operate(Arrival arrival, const std::function<void()>& step) {
     if (!parts_ || gone_) return false;
-    if (arrival == Arrival::UserInput ? operating_ : MustWait()) {
+    // The user's input is dropped while deferred tasks wait too, as during an operation.
+    if (MustWait()) {
         if (arrival == Arrival::Deferrable) Defer([this, step] { Operate(Arrival::Deferrable, step); });
         return false;
     }
@@ -426,9 +440,7 @@ bool OvaroFolderTreeView::OnCreate() {
         client.right, client.bottom, hwnd_, reinterpret_cast<HMENU>(static_cast<INT_PTR>(kTreeId)),
         GetModuleHandleW(nullptr), nullptr);
     if (tree_ == nullptr) return false;
-    SetWindowLongPtrW(tree_, GWLP_USERDATA, GetWindowLongPtrW(tree_, GWLP_WNDPROC));
-    SetWindowLongPtrW(tree_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&TreeProc));
-    return true;
+    return ReplaceProcedure(tree_, &TreeProc, &inTreeView_);
 }
 
 void OvaroFolderTreeView::OnSize(int width, int height) {
@@ -506,8 +518,9 @@ bool OvaroFolderTreeView::Commit(Arrival arrival) {
     if (gone_ || !parts_) return false;
     if (hwnd_ != nullptr) KillTimer(hwnd_, kRestTimer);
     if (resting_ == nullptr) return true;
-    if (arrival == Arrival::UserInput ? operating_ : MustWait()) {
-        // The selection keeps waiting; a deferred commit takes it as it is then.
+    if (MustWait()) {
+        // The selection keeps waiting; a deferred commit takes it as it is then. The
+        // user's key is dropped, also while deferred tasks wait: it would run before them.
         if (arrival == Arrival::Deferrable) Defer([this] { Commit(Arrival::Deferrable); });
         return false;
     }

@@ -55,6 +55,10 @@ public:
     // the wait, or through the loop of a message box it shows) is dropped if it is the
     // user's input and otherwise deferred, in order, until the operation has ended.
     bool Busy() const { return operating_; }
+    // True while a handler of the tree view itself is on the stack, such as its loop
+    // that tells a click from a drag, which dispatches messages: the tree view must not
+    // be destroyed now.
+    bool InsideTreeView() const { return inTreeView_ > 0; }
     // Runs task now when no operation runs, otherwise once the operations before it are
     // over; for the commands of the control's host. Dropped once the window is gone.
     void WhenIdle(std::function<void()> task);
@@ -108,6 +112,7 @@ private:
     HTREEITEM resting_ = nullptr;  // selected with the keyboard, not yet counted as a click
     HWND orphan_ = nullptr;        // the tree view, kept past its window's end while in use
     bool operating_ = false;
+    int inTreeView_ = 0;  // the tree view's handlers on the stack
     bool gone_ = false;  // the window is gone: nothing more runs
     std::deque<std::function<void()>> deferred_;
     bool runPosted_ = false;  // a message to run deferred_ is on its way

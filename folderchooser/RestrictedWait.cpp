@@ -1,5 +1,7 @@
 #include "RestrictedWait.h"
 
+#include "AccessibleText.h"
+
 namespace ovaro::folders {
 
 namespace {
@@ -22,6 +24,19 @@ constexpr Range kUserInput[] = {
 
 // Let through, each for the reason the header gives. WM_QUIT is taken apart.
 constexpr Range kLetThrough[] = {{WM_PAINT, WM_PAINT}, {WM_CLOSE, WM_CLOSE}, {0xC000, 0xFFFF}};
+
+bool IsButtonUp(UINT message) {
+    return message == WM_LBUTTONUP || message == WM_RBUTTONUP || message == WM_MBUTTONUP || message == WM_XBUTTONUP;
+}
+
+// The button was pressed before the operation began, or the capture holder would not
+// have it: its holder gets the release, and a capture left over ends.
+void Release(const MSG& msg) {
+    const HWND capture = GetCapture();
+    if (capture == nullptr) return;
+    if (msg.hwnd == capture) DispatchMessageW(&msg);
+    if (GetCapture() != nullptr) ReleaseCapture();
+}
 
 bool IsCloseGesture(const MSG& msg) {
     return (msg.message == WM_NCLBUTTONDOWN && msg.wParam == HTCLOSE) ||
@@ -60,8 +75,8 @@ void RestrictedWait::CursorIfDue(bool again) {
 
 // The platform hands out WM_QUIT whatever range is asked for: it ends the operation and is
 // posted again for the loop that ends the program; nothing more is read meanwhile.
-bool RestrictedWait::Take(MSG& msg, UINT first, UINT last, UINT flags) {
-    if (!PeekMessageW(&msg, nullptr, first, last, flags)) return false;
+bool RestrictedWait::Take(MSG& msg, UINT first, UINT last, UINT flags, HWND window) {
+    if (!PeekMessageW(&msg, window, first, last, flags)) return false;
     if (msg.message != WM_QUIT) return true;
     stopped_ = true;
     if ((flags & PM_REMOVE) != 0) {
@@ -76,6 +91,7 @@ void RestrictedWait::DropInput() {
     for (const auto& [first, last] : kUserInput) {
         while (!quit_ && Take(msg, first, last, PM_REMOVE)) {
             if (msg.message == WM_KEYDOWN && msg.wParam == VK_ESCAPE) stopped_ = true;
+            if (IsButtonUp(msg.message)) Release(msg);
             // Closing is never refused, also while a read hangs: the window decides.
             if (IsCloseGesture(msg) && msg.hwnd != nullptr)
                 PostMessageW(GetAncestor(msg.hwnd, GA_ROOT), WM_CLOSE, 0, 0);
@@ -101,6 +117,11 @@ void RestrictedWait::Pump() {
         bool any = false;
         for (const auto& [first, last] : kLetThrough) {
             if (quit_ || !Take(msg, first, last, PM_REMOVE)) continue;
+            any = true;
+            DispatchMessageW(&msg);
+        }
+        // An assistive tool's calls; looked for only once the thread has answered one.
+        if (const HWND com = ComCallWindow(); com != nullptr && !quit_ && Take(msg, 0, 0, PM_REMOVE, com)) {
             any = true;
             DispatchMessageW(&msg);
         }

@@ -9,7 +9,13 @@
 //   - a close request (WM_CLOSE, or WM_SYSCOMMAND with SC_CLOSE), so that a window whose
 //     read hangs can still be closed; a click on a close box or Alt+F4 is turned into one;
 //   - registered messages (0xC000 to 0xFFFF): they come from outside the program's own
-//     code, such as a second start asking the running copy to come forward.
+//     code, such as a second start asking the running copy to come forward;
+//   - the messages of the thread's COM window (OleMainThreadWndClass): the calls of screen
+//     readers, which read names and states; what they ask of the controls is sent to
+//     them, and what would enter the tree's logic waits as everything else does;
+//   - a released mouse button, to the window that holds the mouse (a button pressed before
+//     the operation began, the tree view telling a click from a drag); a capture still
+//     held after it ends, so that no button stays pressed and no click becomes a drag.
 // Dropped: keyboard, mouse (client and frame), touch, pointer and gesture input; Esc
 // stops the operation. Held: timers, commands, system commands other than closing, IME
 // messages, the program's own posted messages, and everything not named above.
@@ -56,7 +62,7 @@ public:
 private:
     using Clock = std::chrono::steady_clock;
     void Pump();
-    bool Take(MSG& msg, UINT first, UINT last, UINT flags);
+    bool Take(MSG& msg, UINT first, UINT last, UINT flags, HWND window = nullptr);
     void DropInput();
     void CursorIfDue(bool again);
 

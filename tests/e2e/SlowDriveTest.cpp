@@ -7,6 +7,7 @@
 #include <commctrl.h>
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cstdio>
 #include <memory>
 #include <thread>
@@ -394,6 +395,29 @@ TEST_F(SlowDrive, BesideFoldersWhoseListingsHangTheDialogWorksAndTheProgramEnds)
     ClickMessageBoxButton(question, IDYES);
     EXPECT_TRUE(program->WaitForExit(30s));
     EXPECT_NE(Hanging().find(L"/Breit/Ordner"), std::wstring::npos);
+}
+
+// A screen reader in another process, this one, asks for the tree's name while a
+// listing hangs (the first question of the session: the program's thread enters COM for
+// it) and is answered while the listing still hangs.
+TEST_F(SlowDrive, AScreenReaderIsAnsweredWhileAListingHangs) {
+    HTREEITEM l = ExpandLWith("hang /Haengt\n");
+    ASSERT_NE(l, nullptr);
+    ASSERT_TRUE(Eventually([&] { return Hanging().find(L"/Haengt") != std::wstring::npos; }, 15s));
+    const HWND treeView = TreeViewOf(dialog);
+    std::atomic<bool> answered{false};
+    std::wstring name;
+    std::thread reader([&] {
+        name = testing::ReadAccessible(treeView).name;
+        answered = true;
+    });
+    const bool inTime = Eventually([&] { return answered.load(); }, 10s);
+    const bool stillHanging = Hanging().find(L"/Haengt") != std::wstring::npos && !tree->Expanded(l);
+    Rules("");  // lets the read go, and with it a reader that was not answered
+    reader.join();
+    EXPECT_TRUE(inTime);
+    EXPECT_EQ(name, L"Ordner");
+    EXPECT_TRUE(stillHanging) << "the listing was over before the answer";
 }
 
 TEST_F(SlowDrive, ADialogClosedWhileOkWaitsForAReadHandsNothingOver) {

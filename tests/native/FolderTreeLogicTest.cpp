@@ -92,5 +92,41 @@ TEST(ReadAheadHint, TheWalkNamesTheNextLevelBeforeShowingThisOne) {
     EXPECT_TRUE(messages.shown.empty());
 }
 
+// A listing stopped after it handed over a part: what the part added goes, the tree's
+// redraw hold is let go once, and nothing is said, not even about a name the part could
+// not add.
+TEST(StoppedListing, AfterOnePartLeavesTheNodeUnreadWithoutAWordAndTheHoldBalanced) {
+    class StoppedAfterOnePart final : public FolderLister {
+    public:
+        explicit StoppedAfterOnePart(MemoryMachine& machine) : machine_(machine) {}
+        FolderListing List(std::wstring_view folder) override { return machine_.List(folder); }
+        FolderListing ListInParts(std::wstring_view folder, const ListingPart& onPart) override {
+            if (folder != L"c:\\Alpha\\") return machine_.ListInParts(folder, onPart);
+            // Two names that differ only in letter case: the second cannot be added.
+            std::vector<std::wstring> part{L"c:\\Alpha\\Eins", L"c:\\Alpha\\EINS"};
+            onPart(part);
+            return FolderListing::Stopped();
+        }
+
+    private:
+        MemoryMachine& machine_;
+    };
+    MemoryTree tree;
+    MemoryMachine machine;
+    RecordingMessages messages;
+    machine.AddDrive(L'c', kDriveFixed);
+    machine.AddFolder(L"c:\\Alpha\\Eins");
+    StoppedAfterOnePart lister(machine);
+    FolderTreeLogic logic(tree, machine, lister, messages, PortableLowerCase);
+    logic.Create();
+    ASSERT_EQ(tree.updateDepth(), 0);
+
+    logic.OnNodeClick(tree.Find(L"c:\\alpha"));
+    EXPECT_EQ(tree.updateDepth(), 0);
+    EXPECT_TRUE(messages.shown.empty());
+    EXPECT_FALSE(tree.HasChildren(tree.Find(L"c:\\alpha")));
+    EXPECT_EQ(tree.Find(L"c:\\alpha\\eins"), kNoNode);
+}
+
 }  // namespace
 }  // namespace ovaro::folders::testing

@@ -9,11 +9,14 @@
 #include <atomic>
 #include <chrono>
 #include <functional>
+#include <string>
 #include <thread>
+#include <vector>
 
 #include "FolderChoiceDialog.h"
 #include "MainWindow.h"
 #include "RegistrySettingsStore.h"
+#include "Win32FolderSources.h"
 #include "TestSupport.h"
 
 namespace ovaro {
@@ -59,11 +62,11 @@ protected:
         MainWindowHooks hooks;
         hooks.showMessage = [](HWND, std::wstring_view, unsigned) { return IDYES; };
         hooks.endProgram = [] {};
-        hooks.folderChoice = [this]() -> std::unique_ptr<FolderChoice> {
+        hooks.folderChoice = [this](HWND owner) -> std::unique_ptr<FolderChoice> {
             OvaroFolderTreeView::Sources sources;
             sources.messages = &sink;
             ++loads;
-            return FolderChoiceDialog::Load(GetModuleHandleW(nullptr), sources);
+            return FolderChoiceDialog::Load(GetModuleHandleW(nullptr), owner, sources);
         };
         window = MainWindow::Create(GetModuleHandleW(nullptr), store, std::move(hooks));
         ASSERT_NE(window, nullptr);
@@ -254,11 +257,153 @@ TEST_F(FolderChoiceTest, EveryUseStartsFromAFreshTreeAndReportsUnreadableDrives)
     RemoveDirectoryW(L"c:\\Ovaro-Dlg-Neu");
 }
 
+// "Wählen..." pressed while another window of the thread is the active one (as an
+// assistive tool or a script can press it): the dialog is still owned by the main window,
+// which it disables.
+TEST_F(FolderChoiceTest, TheDialogIsOwnedByTheMainWindowWhicheverWindowIsActive) {
+    const HWND other = CreateWindowExW(0, L"STATIC", L"Anderes Fenster", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 600, 40, 300,
+                                       200, nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
+    ASSERT_NE(other, nullptr);
+    SetActiveWindow(other);
+    ASSERT_EQ(GetActiveWindow(), other);
+    HWND owner = nullptr;
+    bool mainEnabled = true;
+    std::thread player([&] {
+        const HWND dialog = WaitForDialog();
+        if (dialog == nullptr) return;
+        owner = GetWindow(dialog, GW_OWNER);
+        mainEnabled = IsWindowEnabled(window->Window()) != FALSE;
+        PressOk(dialog, nullptr);
+    });
+    // The command as an invocation from outside gives it, without the mouse or the focus.
+    const HWND choose = window->Control(ControlKind::ChooseButton, 0);
+    SendMessageW(window->Window(), WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(choose), BN_CLICKED),
+                 reinterpret_cast<LPARAM>(choose));
+    player.join();
+    EXPECT_EQ(owner, window->Window());
+    EXPECT_FALSE(mainEnabled);
+    EXPECT_TRUE(IsWindowEnabled(window->Window()));
+    DestroyWindow(other);
+}
+
 // The dialog on its own, its tree's messages going to `sink`.
 std::unique_ptr<FolderChoiceDialog> LoadAlone(RecordingSink& sink) {
     OvaroFolderTreeView::Sources sources;
     sources.messages = &sink;
-    return FolderChoiceDialog::Load(GetModuleHandleW(nullptr), sources);
+    return FolderChoiceDialog::Load(GetModuleHandleW(nullptr), nullptr, sources);
+}
+
+// A button pressed while the tree reads and released then: the release reaches it, so it
+// is not left pressed and holds the mouse no more; its click waits for the read.
+TEST(FolderChoiceDialogAlone, AButtonReleasedWhileAReadRunsIsReleasedAndItsClickWaits) {
+    const HANDLE go = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    std::atomic<bool> holding{false};
+    RecordingSink sink;
+    OvaroFolderTreeView::Sources sources;
+    sources.messages = &sink;
+    sources.read = [&](const std::wstring& folder) {
+        if (_wcsicmp(folder.c_str(), L"c:\\Ovaro-Dlg\\Daten\\Ebene2\\") == 0) {
+            holding = true;
+            WaitForSingleObject(go, 30000);
+        }
+        return folders::ReadFolder(folder);
+    };
+    auto dialog = FolderChoiceDialog::Load(GetModuleHandleW(nullptr), nullptr, sources);
+    ASSERT_NE(dialog, nullptr);
+    ShowWindow(dialog->Window(), SW_SHOW);
+    const HWND ok = GetDlgItem(dialog->Window(), IDOK);
+    const DWORD thread = GetCurrentThreadId();
+    LRESULT pushed = -1;
+    HWND capture = ok;
+    bool readHeld = false;
+    std::thread user([&] {
+        if (testing::Eventually([&] { return holding.load(); }, std::chrono::seconds(15))) {
+            SendMessageW(ok, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(5, 5));
+            PostMessageW(ok, WM_LBUTTONUP, 0, MAKELPARAM(5, 5));
+            testing::Eventually([&] { return (SendMessageW(ok, BM_GETSTATE, 0, 0) & BST_PUSHED) == 0; },
+                                std::chrono::seconds(3));
+            pushed = SendMessageW(ok, BM_GETSTATE, 0, 0) & BST_PUSHED;
+            GUITHREADINFO gui{};
+            gui.cbSize = sizeof gui;
+            GetGUIThreadInfo(thread, &gui);
+            capture = gui.hwndCapture;
+            readHeld = WaitForSingleObject(go, 0) == WAIT_TIMEOUT;
+        }
+        SetEvent(go);
+    });
+    dialog->SetPath(L"c:\\Ovaro-Dlg\\Daten\\Ebene2");
+    user.join();
+    CloseHandle(go);
+    EXPECT_TRUE(readHeld);
+    EXPECT_EQ(pushed, 0);
+    EXPECT_EQ(capture, nullptr);
+    EXPECT_EQ(dialog->Tag(), L"");                                            // not before the walk is over...
+    ASSERT_TRUE(testing::PumpUntil([&] { return dialog->Tag() == L"OK"; }));  // ...but then
+    EXPECT_FALSE(IsWindowVisible(dialog->Window()));
+}
+
+// The order of things when the dialog is closed inside the tree view's loop that tells a
+// click from a drag (which dispatches what is posted): the dialog hides at once, the tree
+// view's handler returns to a living window, and the windows go only then.
+struct Happenings {
+    std::vector<std::string> seen;
+    HWND tree = nullptr;
+};
+
+LRESULT CALLBACK WatchTreeView(HWND window, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR, DWORD_PTR data) {
+    auto* happenings = reinterpret_cast<Happenings*>(data);
+    if (message == WM_LBUTTONDOWN) {
+        happenings->seen.push_back("button down");
+        const LRESULT result = DefSubclassProc(window, message, wParam, lParam);
+        happenings->seen.push_back(IsWindow(window) ? "button down handled" : "button down handled, window gone");
+        return result;
+    }
+    if (message == WM_NCDESTROY) {
+        happenings->seen.push_back("tree view destroyed");
+        RemoveWindowSubclass(window, &WatchTreeView, 1);
+    }
+    return DefSubclassProc(window, message, wParam, lParam);
+}
+
+LRESULT CALLBACK WatchDialog(HWND window, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR, DWORD_PTR data) {
+    auto* happenings = reinterpret_cast<Happenings*>(data);
+    if (message == WM_CLOSE) {
+        const LRESULT result = DefSubclassProc(window, message, wParam, lParam);
+        happenings->seen.push_back(std::string("closed: ") + (IsWindowVisible(window) ? "shown" : "hidden") +
+                                   (IsWindow(happenings->tree) ? ", tree view there" : ", tree view gone"));
+        return result;
+    }
+    if (message == WM_NCDESTROY) {
+        happenings->seen.push_back("dialog destroyed");
+        RemoveWindowSubclass(window, &WatchDialog, 1);
+    }
+    return DefSubclassProc(window, message, wParam, lParam);
+}
+
+TEST(FolderChoiceDialogAlone, ClosedInsideTheTreeViewsClickLoopItHidesAtOnceAndGoesOnceThatHasReturned) {
+    RecordingSink sink;
+    auto dialog = LoadAlone(sink);
+    ASSERT_NE(dialog, nullptr);
+    Happenings happenings;
+    happenings.tree =
+        FindWindowExW(GetDlgItem(dialog->Window(), FolderChoiceDialog::kTreeId), nullptr, WC_TREEVIEWW, nullptr);
+    ASSERT_NE(happenings.tree, nullptr);
+    RECT item{};
+    ASSERT_TRUE(TreeView_GetItemRect(happenings.tree, TreeView_GetRoot(happenings.tree), &item, TRUE));
+    const LPARAM at = MAKELPARAM((item.left + item.right) / 2, (item.top + item.bottom) / 2);
+    SetWindowSubclass(happenings.tree, &WatchTreeView, 1, reinterpret_cast<DWORD_PTR>(&happenings));
+    SetWindowSubclass(dialog->Window(), &WatchDialog, 1, reinterpret_cast<DWORD_PTR>(&happenings));
+    // The button goes down on the root; the close comes while the tree view waits to see
+    // whether the mouse moves, and the button goes up after it.
+    PostMessageW(happenings.tree, WM_LBUTTONDOWN, MK_LBUTTON, at);
+    PostMessageW(dialog->Window(), WM_CLOSE, 0, 0);
+    PostMessageW(happenings.tree, WM_LBUTTONUP, 0, at);
+    dialog->ShowModal();
+    EXPECT_EQ(happenings.seen,
+              (std::vector<std::string>{"button down", "closed: hidden, tree view there", "button down handled",
+                                        "tree view destroyed", "dialog destroyed"}));
+    EXPECT_FALSE(dialog->Loaded());
+    EXPECT_EQ(dialog->Tag(), L"");
 }
 
 TEST(FolderChoiceDialogAlone, LayoutFrameDefaultsAndTagAcrossUnload) {
@@ -447,7 +592,7 @@ TEST(FolderChoiceDialogAlone, ACommandThatATreeMessageBoxLoopRunsWaitsForTheTree
     } sink;
     OvaroFolderTreeView::Sources sources;
     sources.messages = &sink;
-    auto dialog = FolderChoiceDialog::Load(GetModuleHandleW(nullptr), sources);
+    auto dialog = FolderChoiceDialog::Load(GetModuleHandleW(nullptr), nullptr, sources);
     ASSERT_NE(dialog, nullptr);
     sink.dialog = dialog.get();
     const HWND tree =

@@ -4,6 +4,7 @@
 // or through the loop of a message box it shows.
 #include <windows.h>
 #include <commctrl.h>
+#include <oleacc.h>
 
 #include <gtest/gtest.h>
 
@@ -948,6 +949,92 @@ TEST_F(OneOperationAtATime, ATimerAndAClickThatAMessageBoxLoopRunsWaitUntilTheOp
     EXPECT_FALSE(reportedInside);
     ASSERT_TRUE(PumpUntil([&] { return Reported(L"x:\\B\\"); }));
     EXPECT_EQ(events, std::vector<std::wstring>{L"x:\\B\\"});
+}
+
+// The user's Right, on a keyboard selection still resting, is dropped while an operation
+// runs (sent from another thread, it reaches the tree inside the wait) and while deferred
+// tasks wait after it: deferred, it would read the node once the read is let go; run at
+// once, it would read it ahead of the expansion that waits.
+TEST_F(OneOperationAtATime, RightIsDroppedDuringAnOperationAndWhileDeferredTasksWait) {
+    const auto timesRead = [&](const std::wstring& folder) {
+        const auto ended = reads.Ended();
+        return std::count(ended.begin(), ended.end(), folder);
+    };
+    SendMessageW(tree, TVM_EXPAND, TVE_EXPAND, reinterpret_cast<LPARAM>(Node(L"x:\\D")));
+    ASSERT_EQ(timesRead(L"x:\\D\\D1\\"), 1);
+    // End selects D1, the last node shown, which has no sub-folder: it rests, unread again.
+    SendMessageW(tree, WM_KEYDOWN, VK_END, 0);
+    ASSERT_EQ(TreeView_GetSelection(tree), Node(L"x:\\D\\D1"));
+
+    reads.Hold(L"x:\\C\\C1\\");
+    std::thread user([&] {
+        reads.Await(L"x:\\C\\C1\\");
+        SendMessageW(tree, TVM_EXPAND, TVE_EXPAND, reinterpret_cast<LPARAM>(Node(L"x:\\B")));  // waits its turn
+        SendMessageW(tree, WM_KEYDOWN, VK_RIGHT, 0);
+        reads.Release(L"x:\\C\\C1\\");
+    });
+    SendMessageW(tree, TVM_EXPAND, TVE_EXPAND, reinterpret_cast<LPARAM>(Node(L"x:\\C")));
+    user.join();
+    // The operation is over, B's expansion waits to run: Right again, now.
+    SendMessageW(tree, WM_KEYDOWN, VK_RIGHT, 0);
+    ASSERT_TRUE(PumpUntil([&] { return Expanded(Node(L"x:\\B")); }));
+    PumpUntil([] { return false; }, 800ms);  // longer than the rest of a selection
+    EXPECT_EQ(timesRead(L"x:\\D\\D1\\"), 1);
+    EXPECT_EQ(TreeView_GetSelection(tree), Node(L"x:\\D\\D1"));
+    EXPECT_TRUE(events.empty());
+}
+
+// A screen reader's calls reach the thread as messages to COM's window: the wait lets
+// them through, so a name is read while a read hangs, and nothing else of what is posted
+// runs meanwhile. The reader here is another thread of this process, in an apartment of
+// its own, whose calls COM carries exactly so.
+TEST_F(OneOperationAtATime, AScreenReaderIsAnsweredWhileAReadIsHeldAndNothingElseRuns) {
+    RecordingWindow posted;
+    reads.Hold(L"x:\\A\\A1\\");
+    std::wstring name = L"<no answer>";
+    bool heldWhenAnswered = false;
+    std::vector<UINT> seenWhenAnswered{WM_NULL};
+    std::atomic<bool> done{false}, expansionOver{false};
+    std::thread reader([&] {
+        reads.Await(L"x:\\A\\A1\\");
+        PostMessageW(posted.hwnd, WM_APP + 5, 0, 0);
+        CoInitializeEx(nullptr, COINIT_MULTITHREADED);
+        static constexpr GUID kIidAccessible = {
+            0x618736e0, 0x3c3d, 0x11cf, {0x81, 0x0c, 0x00, 0xaa, 0x00, 0x38, 0x9b, 0x71}};
+        IAccessible* object = nullptr;
+        if (SUCCEEDED(AccessibleObjectFromWindow(tree, static_cast<DWORD>(OBJID_CLIENT), kIidAccessible,
+                                                 reinterpret_cast<void**>(&object))) &&
+            object != nullptr) {
+            VARIANT self{};
+            self.vt = VT_I4;
+            self.lVal = CHILDID_SELF;
+            BSTR text = nullptr;
+            if (SUCCEEDED(object->get_accName(self, &text)) && text != nullptr) name = text;
+            SysFreeString(text);
+            object->Release();
+        }
+        heldWhenAnswered = !expansionOver;
+        SendMessageW(posted.hwnd, kCall, 0, 0);  // sent: runs on the tree's thread in the wait
+        CoUninitialize();
+        reads.Release(L"x:\\A\\A1\\");
+        done = true;
+    });
+    posted.onCall = [&] { seenWhenAnswered = posted.seen; };
+    {
+        // Esc stops a wait that does not answer; the reader then gets its answer afterwards.
+        const EscAfter guard(tree, 10s);
+        SendMessageW(tree, TVM_EXPAND, TVE_EXPAND, reinterpret_cast<LPARAM>(Node(L"x:\\A")));
+        expansionOver = true;
+    }
+    PumpUntil([&] { return done.load(); }, 20s);
+    reader.join();
+    EXPECT_EQ(name, L"Ordner");
+    EXPECT_TRUE(heldWhenAnswered);
+    EXPECT_TRUE(seenWhenAnswered.empty());  // the program's own posted message waited
+    EXPECT_TRUE(Expanded(Node(L"x:\\A")));
+    PumpPosted();
+    EXPECT_TRUE(posted.Saw(WM_APP + 5));
+    EXPECT_TRUE(events.empty());
 }
 
 TEST_F(OneOperationAtATime, AReadThatThrowsIsToldAsAReadFailure) {

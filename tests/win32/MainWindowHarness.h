@@ -39,7 +39,7 @@ protected:
             };
         }
         hooks.endProgram = [this] { ++ended; };
-        hooks.folderChoice = folderChoice;
+        if (folderChoice) hooks.folderChoice = [this](HWND) { return folderChoice(); };
         window = MainWindow::Create(GetModuleHandleW(nullptr), store, std::move(hooks));
         ASSERT_NE(window, nullptr);
         window->Show(SW_SHOWNORMAL);

@@ -11,6 +11,7 @@
 #include <deque>
 #include <memory>
 
+#include "AccessibleText.h"
 #include "ExpectedTexts.h"
 #include "MainWindow.h"
 #include "MainWindowHarness.h"
@@ -291,6 +292,197 @@ TEST_F(MainWindowTest, ScreenReadersHearWhichEditionEachControlIsForAndTheToolTi
     // A control keeps its texts through a change of its state, and to the end.
     Click(window->Control(ControlKind::CheckBox));
     EXPECT_EQ(testing::ReadAccessible(Row(3, ControlKind::ResetButton)).name, L"Standardordner f\u00fcr Belvard");
+}
+
+// Where the system takes annotations, the texts go through its annotation service and
+// every window keeps the platform's own object (WM_GETOBJECT answers 0), so UI
+// Automation keeps its proxies of the edits and buttons. A recording service stands in
+// for the system's; the names checked are those of the table above, the frames, the
+// edition boxes and "Speichern" and "Schließen" being named by the platform.
+class RecordingAnnotations final : public IAccPropServices {
+public:
+    struct Call {
+        HWND window;
+        DWORD object, child;
+        std::wstring property;  // "name", "description", "help", "role"
+        std::wstring value;
+        bool operator==(const Call&) const = default;
+    };
+    std::vector<Call> calls;
+
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID, void** out) override {
+        *out = nullptr;
+        return E_NOINTERFACE;
+    }
+    ULONG STDMETHODCALLTYPE AddRef() override { return 2; }
+    ULONG STDMETHODCALLTYPE Release() override { return 1; }
+    HRESULT STDMETHODCALLTYPE SetHwndPropStr(HWND hwnd, DWORD object, DWORD child, MSAAPROPID property,
+                                             LPCWSTR text) override {
+        calls.push_back({hwnd, object, child, Name(property), text});
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE SetHwndProp(HWND hwnd, DWORD object, DWORD child, MSAAPROPID property,
+                                          VARIANT value) override {
+        calls.push_back({hwnd, object, child, Name(property),
+                         value.vt == VT_I4 ? std::to_wstring(value.lVal) : std::wstring(L"<not VT_I4>")});
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE SetPropValue(const BYTE*, DWORD, MSAAPROPID, VARIANT) override { return Unused(); }
+    HRESULT STDMETHODCALLTYPE SetPropServer(const BYTE*, DWORD, const MSAAPROPID*, int, IAccPropServer*,
+                                            AnnoScope) override {
+        return Unused();
+    }
+    HRESULT STDMETHODCALLTYPE ClearProps(const BYTE*, DWORD, const MSAAPROPID*, int) override { return Unused(); }
+    HRESULT STDMETHODCALLTYPE SetHwndPropServer(HWND, DWORD, DWORD, const MSAAPROPID*, int, IAccPropServer*,
+                                                AnnoScope) override {
+        return Unused();
+    }
+    HRESULT STDMETHODCALLTYPE ClearHwndProps(HWND, DWORD, DWORD, const MSAAPROPID*, int) override { return Unused(); }
+    HRESULT STDMETHODCALLTYPE ComposeHwndIdentityString(HWND, DWORD, DWORD, BYTE**, DWORD*) override {
+        return Unused();
+    }
+    HRESULT STDMETHODCALLTYPE DecomposeHwndIdentityString(const BYTE*, DWORD, HWND*, DWORD*, DWORD*) override {
+        return Unused();
+    }
+    HRESULT STDMETHODCALLTYPE SetHmenuProp(HMENU, DWORD, MSAAPROPID, VARIANT) override { return Unused(); }
+    HRESULT STDMETHODCALLTYPE SetHmenuPropStr(HMENU, DWORD, MSAAPROPID, LPCWSTR) override { return Unused(); }
+    HRESULT STDMETHODCALLTYPE SetHmenuPropServer(HMENU, DWORD, const MSAAPROPID*, int, IAccPropServer*,
+                                                 AnnoScope) override {
+        return Unused();
+    }
+    HRESULT STDMETHODCALLTYPE ClearHmenuProps(HMENU, DWORD, const MSAAPROPID*, int) override { return Unused(); }
+    HRESULT STDMETHODCALLTYPE ComposeHmenuIdentityString(HMENU, DWORD, BYTE**, DWORD*) override { return Unused(); }
+    HRESULT STDMETHODCALLTYPE DecomposeHmenuIdentityString(const BYTE*, DWORD, HMENU*, DWORD*) override {
+        return Unused();
+    }
+
+private:
+    HRESULT Unused() {
+        calls.push_back({nullptr, 0, 0, L"<unexpected call>", L""});
+        return E_NOTIMPL;
+    }
+    // The property IDs as the system's headers give them.
+    static std::wstring Name(const GUID& id) {
+        static constexpr GUID name = {0x608d3df8, 0x8128, 0x4aa7, {0xa4, 0x28, 0xf5, 0x5e, 0x49, 0x26, 0x72, 0x91}};
+        static constexpr GUID description = {
+            0x4d48dfe4, 0xbd3f, 0x491f, {0xa6, 0x48, 0x49, 0x2d, 0x6f, 0x20, 0xc5, 0x88}};
+        static constexpr GUID help = {0xc831e11f, 0x44db, 0x4a99, {0x97, 0x68, 0xcb, 0x8f, 0x97, 0x8b, 0x72, 0x31}};
+        static constexpr GUID role = {0xcb905ff2, 0x7bd1, 0x4c05, {0xb3, 0xc8, 0xe6, 0xc2, 0x41, 0x36, 0x4d, 0x70}};
+        if (id == name) return L"name";
+        if (id == description) return L"description";
+        if (id == help) return L"help";
+        if (id == role) return L"role";
+        return L"<other property>";
+    }
+};
+
+TEST_F(MainWindowTest, WhereTheSystemTakesAnnotationsTheTextsGoThroughItAndTheControlsKeepTheirOwnObjects) {
+    RecordingAnnotations service;
+    UseAnnotationServiceForTesting(&service);
+    struct Restore {
+        ~Restore() { UseAnnotationServiceForTesting(nullptr); }
+    } const restore;
+    Open();
+    const DWORD client = static_cast<DWORD>(OBJID_CLIENT);
+    const auto ask = [&](HWND w) { return SendMessageW(w, WM_GETOBJECT, 0, static_cast<LPARAM>(client)); };
+
+    using Call = RecordingAnnotations::Call;
+    std::vector<Call> expected;
+    EXPECT_EQ(ask(window->Window()), 0);
+    expected.push_back({window->Window(), client, CHILDID_SELF, L"description", kLabel1Words});
+    expected.push_back({window->Window(), client, CHILDID_SELF, L"help", kLabel1Words});
+    expected.push_back({window->Window(), client, CHILDID_SELF, L"role", L"18"});  // ROLE_SYSTEM_DIALOG
+    for (const Spoken& s : kSpoken) {
+        if (s.kind == ControlKind::Frame) continue;  // named by the platform, from its caption
+        HWND control = window->Control(s.kind, s.index);
+        ASSERT_NE(control, nullptr) << Narrow(s.name);
+        EXPECT_EQ(ask(control), 0) << Narrow(s.name);
+        EXPECT_EQ(ask(control), 0) << Narrow(s.name);  // annotated once
+        // The edition boxes are named by their labels, the two buttons by their captions.
+        const bool platformsName = (s.kind == ControlKind::Text && s.index != 10) ||
+                                   s.kind == ControlKind::SaveButton || s.kind == ControlKind::CloseButton;
+        if (!platformsName) expected.push_back({control, client, CHILDID_SELF, L"name", s.name});
+        if (!s.description.empty()) {
+            expected.push_back({control, client, CHILDID_SELF, L"description", s.description});
+            expected.push_back({control, client, CHILDID_SELF, L"help", s.description});
+        }
+    }
+    ASSERT_EQ(expected.size(), 3u + 18u + 2u * 11u);
+    ASSERT_EQ(service.calls.size(), expected.size());
+    for (std::size_t i = 0; i < expected.size(); ++i)
+        EXPECT_EQ(service.calls[i], expected[i])
+            << i << ": " << Narrow(service.calls[i].property) << " " << Narrow(service.calls[i].value);
+}
+
+// The wrapper that answers WM_GETOBJECT where the system takes no annotations is one COM
+// object: whatever interface of it is asked, IUnknown is the same pointer and IAccessible
+// is the wrapper with our texts, never the platform's object inside it; what it does not
+// offer is refused.
+TEST(AccessibleWrapper, KeepsComIdentityThroughEveryInterfaceItGives) {
+    static constexpr GUID kIidUnknown = {0x00000000, 0x0000, 0x0000, {0xC0, 0, 0, 0, 0, 0, 0, 0x46}};
+    static constexpr GUID kIidAccessible = {
+        0x618736e0, 0x3c3d, 0x11cf, {0x81, 0x0c, 0x00, 0xaa, 0x00, 0x38, 0x9b, 0x71}};
+    static constexpr GUID kIidOleWindow = {0x00000114, 0x0000, 0x0000, {0xC0, 0, 0, 0, 0, 0, 0, 0x46}};
+    static constexpr GUID kIidEnumVariant = {0x00020404, 0x0000, 0x0000, {0xC0, 0, 0, 0, 0, 0, 0, 0x46}};
+    static constexpr GUID kIidServiceProvider = {
+        0x6d5140c1, 0x7436, 0x11ce, {0x80, 0x34, 0x00, 0xaa, 0x00, 0x60, 0x09, 0xfa}};
+    CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    HWND button = CreateWindowExW(0, L"BUTTON", L"Knopf", WS_POPUP | BS_PUSHBUTTON, 0, 0, 80, 24, nullptr, nullptr,
+                                  GetModuleHandleW(nullptr), nullptr);
+    ASSERT_NE(button, nullptr);
+    IAccessible* inner = nullptr;
+    ASSERT_EQ(CreateStdAccessibleObject(button, static_cast<LONG>(OBJID_CLIENT), kIidAccessible,
+                                        reinterpret_cast<void**>(&inner)),
+              S_OK);
+    IAccessible* wrapper = WrapAccessibleForTesting(inner, {L"Mein Name", L"", 0});
+    VARIANT self{};
+    self.vt = VT_I4;
+    self.lVal = CHILDID_SELF;
+    const auto nameOf = [&](IAccessible* object) {
+        BSTR text = nullptr;
+        std::wstring out = SUCCEEDED(object->get_accName(self, &text)) && text ? text : L"<none>";
+        SysFreeString(text);
+        return out;
+    };
+    IUnknown* identity = nullptr;
+    ASSERT_EQ(wrapper->QueryInterface(kIidUnknown, reinterpret_cast<void**>(&identity)), S_OK);
+
+    // The platform's object has a window and an enumeration of children; through both,
+    // the way leads back to the wrapper.
+    int given = 0;
+    for (const GUID& iid : {kIidOleWindow, kIidEnumVariant}) {
+        IUnknown* other = nullptr;
+        ASSERT_EQ(wrapper->QueryInterface(iid, reinterpret_cast<void**>(&other)), S_OK);
+        ++given;
+        IUnknown* unknown = nullptr;
+        ASSERT_EQ(other->QueryInterface(kIidUnknown, reinterpret_cast<void**>(&unknown)), S_OK);
+        EXPECT_EQ(unknown, identity);
+        unknown->Release();
+        IAccessible* back = nullptr;
+        ASSERT_EQ(other->QueryInterface(kIidAccessible, reinterpret_cast<void**>(&back)), S_OK);
+        EXPECT_EQ(back, wrapper);
+        EXPECT_EQ(nameOf(back), L"Mein Name");
+        back->Release();
+        IUnknown* again = nullptr;  // symmetric: the interface asked of itself
+        ASSERT_EQ(other->QueryInterface(iid, reinterpret_cast<void**>(&again)), S_OK);
+        EXPECT_EQ(again, other);
+        again->Release();
+        other->Release();
+    }
+    EXPECT_EQ(given, 2);
+    HWND window = nullptr;
+    IOleWindow* ole = nullptr;
+    ASSERT_EQ(wrapper->QueryInterface(kIidOleWindow, reinterpret_cast<void**>(&ole)), S_OK);
+    EXPECT_EQ(ole->GetWindow(&window), S_OK);
+    EXPECT_EQ(window, button);
+    ole->Release();
+
+    IUnknown* refused = reinterpret_cast<IUnknown*>(&given);
+    EXPECT_EQ(wrapper->QueryInterface(kIidServiceProvider, reinterpret_cast<void**>(&refused)), E_NOINTERFACE);
+    EXPECT_EQ(refused, nullptr);
+    identity->Release();
+    EXPECT_EQ(wrapper->Release(), 0u);
+    DestroyWindow(button);
 }
 
 // Screen readers find a control's group among the windows before it: each frame comes
