@@ -183,17 +183,29 @@ void FolderTreeLogic::TellInOrder() {
 }
 
 bool FolderTreeLogic::ReadOnInBackground(const std::function<bool()>& enough) {
+    // One redraw for the whole step, not one per listing: turning redraw back on makes the
+    // tree view go over every node it holds.
+    Hold();
     TellInOrder();
-    for (auto it = later_.begin(); it != later_.end() && !enough();) {
+    bool more = true;
+    // What scrolled into view first: its reads were put before the others.
+    for (const NodeHandle node : std::exchange(hurried_, {})) {
+        const auto it = laterByNode_.find(node);
+        if (it != laterByNode_.end() && !it->second->over && !HandOver(*it->second)) hurried_.push_back(node);
+        if (!hurried_.empty() && enough()) more = false;
+    }
+    // Then in the tree's order. The workers take the reads in that order, so the ones that
+    // are in stand near the front: the look stops after a stretch still being read.
+    constexpr std::size_t kLookAhead = 256;
+    std::size_t beingRead = 0;
+    for (auto it = later_.begin(); more && it != later_.end() && beingRead < kLookAhead;) {
         if (!it->over) {
-            const auto progress = lister_.Progress(it->pfad);
-            if (!progress) {  // still being read
+            if (!HandOver(*it)) {
+                ++beingRead;
                 ++it;
                 continue;
             }
-            it->over = true;
-            // A read given up on (Esc) leaves its node unread, without a word.
-            if (*progress != ListOutcome::Stopped) it->message = Read(it->node, it->pfad).message;
+            if (enough()) more = false;
         }
         if (it == later_.begin()) {
             TellInOrder();
@@ -202,14 +214,27 @@ bool FolderTreeLogic::ReadOnInBackground(const std::function<bool()>& enough) {
             ++it;
         }
     }
+    TellInOrder();
+    Release();
     return !later_.empty();
+}
+
+bool FolderTreeLogic::HandOver(LaterRead& read) {
+    const auto progress = lister_.Progress(read.pfad);
+    if (!progress) return false;  // still being read
+    read.over = true;
+    // A read given up on (Esc) leaves its node unread, without a word.
+    if (*progress != ListOutcome::Stopped) read.message = Read(read.node, read.pfad).message;
+    return true;
 }
 
 void FolderTreeLogic::ShowingNow(const std::vector<NodeHandle>& nodes) {
     std::vector<std::wstring> hurry;
     for (const NodeHandle node : nodes)
-        if (const auto it = laterByNode_.find(node); it != laterByNode_.end() && !it->second->over)
+        if (const auto it = laterByNode_.find(node); it != laterByNode_.end() && !it->second->over) {
             hurry.push_back(it->second->pfad);
+            hurried_.push_back(node);
+        }
     if (!hurry.empty()) lister_.Hurry(hurry);
 }
 

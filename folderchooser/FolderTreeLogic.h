@@ -60,7 +60,8 @@ public:
     // handed over as it comes, in any order; a message waits until every read before it is
     // over, so that messages come in the tree's order, one after the other.
     bool HasBackgroundReads() const { return !later_.empty(); }
-    // Hands over the listings that are in, until enough() holds; true while reads remain.
+    // Hands over the listings that are in, asking enough() after each, until it holds; true
+    // while reads remain.
     bool ReadOnInBackground(const std::function<bool()>& enough);
     // These nodes show now: those whose reads were left for later are read before the others.
     void ShowingNow(const std::vector<NodeHandle>& nodes);
@@ -103,6 +104,8 @@ private:
     bool ReadChildren(NodeHandle node, NodeHandle target);
     ReadResult Read(NodeHandle actNode, const std::wstring& pfad);
     void Forget(NodeHandle node);
+    // Adds a left-over read's listing once it is in; false while it is still being read.
+    bool HandOver(LaterRead& read);
     // Tells what the reads at the front of the queue have to say, and lets them go.
     void TellInOrder();
     void RaisePathChanged(const std::wstring& pfad);
@@ -120,6 +123,7 @@ private:
     int holds_ = 0;
     std::list<LaterRead> later_;
     std::unordered_map<NodeHandle, std::list<LaterRead>::iterator> laterByNode_;
+    std::vector<NodeHandle> hurried_;  // shown while left for later: looked at first
 };
 
 }  // namespace ovaro::folders

@@ -470,8 +470,8 @@ TYPED_TEST_P(FolderTreeLogicSuite, AWalkReadsAroundItsFolderAndWhatScrollsIntoVi
     m.held_.clear();
     EXPECT_FALSE(this->logic_.ReadOnInBackground([] { return false; }));
     EXPECT_EQ(std::vector<std::wstring>(m.listed_.begin() + 6, m.listed_.end()),
-              (std::vector<std::wstring>{L"c:\\Weit\\N0\\", L"c:\\Weit\\N1\\", L"c:\\Weit\\N2\\", L"c:\\Weit\\N3\\",
-                                         L"c:\\Weit\\N7\\", L"c:\\Weit\\N8\\", L"c:\\Weit\\N9\\"}));
+              (std::vector<std::wstring>{L"c:\\Weit\\N8\\", L"c:\\Weit\\N9\\", L"c:\\Weit\\N0\\", L"c:\\Weit\\N1\\",
+                                         L"c:\\Weit\\N2\\", L"c:\\Weit\\N3\\", L"c:\\Weit\\N7\\"}));
     EXPECT_TRUE(this->msgs_.shown.empty());
 }
 
