@@ -55,6 +55,9 @@ void Pump();
 // Paints what is pending in host and its children: part of every timed operation, so
 // that work the tree defers to painting is counted on both sides.
 void PaintNow(HWND host);
+// Runs the message loop (the control hands over its reads left for later there) until tree
+// holds `nodes` nodes; false after limitMs.
+bool PumpUntilCount(HWND tree, long long nodes, double limitMs);
 
 class CountedMessages final : public folders::MessageSink {
 public:
@@ -105,6 +108,12 @@ double FloorCreate(HWND host, long long* nodes, HWND* keep = nullptr);
 std::wstring ItemText(HWND tree, HTREEITEM node);
 HTREEITEM ChildByText(HWND tree, HTREEITEM parent, const wchar_t* text);
 
+// Floor of a Path walk from drive (root such as t:\, its first level inserted already)
+// along parts: at every level each child of the node listed and inserted (one level
+// ahead), the node selected and expanded, the last one too; redraw held over the walk.
+double FloorWalk(HWND host, HWND tree, HTREEITEM drive, const std::wstring& root,
+                 const std::vector<std::wstring>& parts);
+
 // ---- the 30-level path on t: ------------------------------------------------------------
 
 inline constexpr int kDeepLevels = 30;
@@ -130,6 +139,17 @@ struct Child {
 
 // Milliseconds from CreateProcess until the process is idle and shows a top-level window.
 double StartUntilShown(const std::wstring& exe);
+
+// The program (ZomaOvaroOrdnerSetzen.exe beside this one) and its windows' classes.
+inline constexpr const wchar_t* kMainClass = L"OvaroHauptfenster";
+inline constexpr const wchar_t* kDialogClass = L"OvaroOrdnerwahl";
+std::wstring ProgramCommandLine();
+// The top-level window of pid with this class (only a visible one if visible), or null.
+HWND WindowOf(DWORD pid, const wchar_t* cls, bool visible);
+// The child's main window once it shows, or null.
+HWND MainWindowOf(const Child& child);
+// Writes rowText into row 0 (unless empty) and presses its "Wählen...".
+void PressChoose(HWND main, const std::wstring& rowText);
 
 // Committed private memory of this process.
 SIZE_T PrivateBytes();
