@@ -8,9 +8,11 @@
 //   s:  N first-level folders (1,000, 10,000 or 100,000; the soak's Projekt01..20\Jahr2010..2024)
 //   t:  30 levels E01_042\E02_042\..., every level 100 siblings E<L>_000..099 of 5 sub-folders
 //   u:  Breit\K0000..K0999, each with 10 sub-folders
-//   l:  a slow drive (tests/slowdrive/slowfs.py), mapped only for the responsive and
-//       slow-expand cases: Breit40\K00..K39 with one sub-folder each; every listing waits
-//       as scripts/bench.sh sets (3 s for responsive-slow, 250 ms for slow-expand)
+//   l:  mapped only for the cases that need it: a slow drive (tests/slowdrive/slowfs.py),
+//       Breit40\K00..K39 with one sub-folder each, Weit\Breit\Ordner0000..1999 with one each,
+//       Daten\Kurse\Jahr2024..2026\Q1..Q4; every listing waits as scripts/bench.sh sets (3 s for
+//       responsive-slow and slow-open, 250 ms for slow-expand, 5 ms for wide-open-slow); for
+//       wide-open a local folder, Weit\Breit\Ordner00000..09999 with one sub-folder each
 // Nothing passes or fails on time; a case that cannot run prints BENCH case=... error=...
 
 #include <windows.h>
