@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cwchar>
 #include <iterator>
+#include <utility>
 
 namespace ovaro::bench {
 
@@ -83,6 +84,16 @@ void Pump() {
 }
 
 void PaintNow(HWND host) { RedrawWindow(host, nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN); }
+
+bool PumpUntilCount(HWND tree, long long nodes, double limitMs) {
+    const double t0 = NowMs();
+    while (static_cast<long long>(SendMessageW(tree, TVM_GETCOUNT, 0, 0)) < nodes) {
+        if (NowMs() - t0 > limitMs) return false;
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, 5, QS_ALLINPUT);
+        Pump();
+    }
+    return true;
+}
 
 void CountedMessages::Show(std::wstring_view text, folders::MessageStyle) {
     if (count_++ < 3) std::fwprintf(stderr, L"message: %.*ls\n", static_cast<int>(text.size()), text.data());
@@ -185,6 +196,44 @@ HTREEITEM ChildByText(HWND tree, HTREEITEM parent, const wchar_t* text) {
     return nullptr;
 }
 
+double FloorWalk(HWND host, HWND tree, HTREEITEM drive, const std::wstring& root,
+                 const std::vector<std::wstring>& parts) {
+    std::vector<std::pair<HTREEITEM, std::wstring>> children;
+    for (auto c = TreeView_GetChild(tree, drive); c; c = TreeView_GetNextSibling(tree, c))
+        children.emplace_back(c, ItemText(tree, c));
+    PaintNow(host);
+
+    std::wstring base = root, folder;
+    folder.reserve(MAX_PATH);
+    const double t0 = NowMs();
+    SendMessageW(tree, WM_SETREDRAW, FALSE, 0);
+    HTREEITEM node = drive;
+    for (std::size_t level = 0; level <= parts.size(); ++level) {
+        SendMessageW(tree, TVM_SELECTITEM, TVGN_CARET, reinterpret_cast<LPARAM>(node));
+        const std::wstring next = level < parts.size() ? parts[level] : std::wstring();
+        std::vector<std::pair<HTREEITEM, std::wstring>> nextChildren;
+        HTREEITEM nextNode = nullptr;
+        for (const auto& [item, name] : children) {
+            folder.assign(base).append(name).push_back(L'\\');
+            const bool onPath = _wcsicmp(name.c_str(), next.c_str()) == 0;
+            if (onPath) nextNode = item;
+            ListAndInsert(tree, item, folder, [&](HTREEITEM sub, const wchar_t* subName) {
+                if (onPath) nextChildren.emplace_back(sub, subName);
+            });
+        }
+        SendMessageW(tree, TVM_EXPAND, TVE_EXPAND, reinterpret_cast<LPARAM>(node));
+        if (!nextNode) break;
+        base += next + L"\\";
+        node = nextNode;
+        children = std::move(nextChildren);
+    }
+    SendMessageW(tree, WM_SETREDRAW, TRUE, 0);
+    SendMessageW(tree, TVM_ENSUREVISIBLE, 0, reinterpret_cast<LPARAM>(node));
+    InvalidateRect(tree, nullptr, TRUE);
+    PaintNow(host);
+    return NowMs() - t0;
+}
+
 // ---- the 30-level path on t: ------------------------------------------------------------
 
 std::wstring DeepPart(int level) {
@@ -227,6 +276,33 @@ Child::~Child() {
 bool Child::Wait(DWORD limitMs, DWORD* code) {
     if (!started || WaitForSingleObject(pi.hProcess, limitMs) != WAIT_OBJECT_0) return false;
     return GetExitCodeProcess(pi.hProcess, code) != 0;
+}
+
+std::wstring ProgramCommandLine() { return L"\"" + ProgramFolder() + L"ZomaOvaroOrdnerSetzen.exe\""; }
+
+HWND WindowOf(DWORD pid, const wchar_t* cls, bool visible) {
+    for (HWND w = FindWindowExW(nullptr, nullptr, cls, nullptr); w; w = FindWindowExW(nullptr, w, cls, nullptr)) {
+        DWORD owner = 0;
+        GetWindowThreadProcessId(w, &owner);
+        if (owner == pid && (!visible || IsWindowVisible(w))) return w;
+    }
+    return nullptr;
+}
+
+HWND MainWindowOf(const Child& child) {
+    if (!child.started) return nullptr;
+    WaitForInputIdle(child.pi.hProcess, 20000);
+    HWND main = nullptr;
+    for (int i = 0; i < 2000 && !main; ++i) {
+        main = WindowOf(child.pi.dwProcessId, kMainClass, true);
+        if (!main) Sleep(10);
+    }
+    return main;
+}
+
+void PressChoose(HWND main, const std::wstring& rowText) {
+    if (!rowText.empty()) SendMessageW(GetDlgItem(main, 100), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(rowText.c_str()));
+    PostMessageW(main, WM_COMMAND, MAKEWPARAM(200, BN_CLICKED), 0);  // "Wählen..." of row 0
 }
 
 namespace {

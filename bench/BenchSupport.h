@@ -8,9 +8,11 @@
 //   s:  N first-level folders (1,000, 10,000 or 100,000; the soak's Projekt01..20\Jahr2010..2024)
 //   t:  30 levels E01_042\E02_042\..., every level 100 siblings E<L>_000..099 of 5 sub-folders
 //   u:  Breit\K0000..K0999, each with 10 sub-folders
-//   l:  a slow drive (tests/slowdrive/slowfs.py), mapped only for the responsive and
-//       slow-expand cases: Breit40\K00..K39 with one sub-folder each; every listing waits
-//       as scripts/bench.sh sets (3 s for responsive-slow, 250 ms for slow-expand)
+//   l:  mapped only for the cases that need it: a slow drive (tests/slowdrive/slowfs.py),
+//       Breit40\K00..K39 with one sub-folder each, Weit\Breit\Ordner0000..1999 with one each,
+//       Daten\Kurse\Jahr2024..2026\Q1..Q4; every listing waits as scripts/bench.sh sets (3 s for
+//       responsive-slow and slow-open, 250 ms for slow-expand, 5 ms for wide-open-slow); for
+//       wide-open a local folder, Weit\Breit\Ordner00000..09999 with one sub-folder each
 // Nothing passes or fails on time; a case that cannot run prints BENCH case=... error=...
 
 #include <windows.h>
@@ -55,6 +57,9 @@ void Pump();
 // Paints what is pending in host and its children: part of every timed operation, so
 // that work the tree defers to painting is counted on both sides.
 void PaintNow(HWND host);
+// Runs the message loop (the control hands over its reads left for later there) until tree
+// holds `nodes` nodes; false after limitMs.
+bool PumpUntilCount(HWND tree, long long nodes, double limitMs);
 
 class CountedMessages final : public folders::MessageSink {
 public:
@@ -105,6 +110,12 @@ double FloorCreate(HWND host, long long* nodes, HWND* keep = nullptr);
 std::wstring ItemText(HWND tree, HTREEITEM node);
 HTREEITEM ChildByText(HWND tree, HTREEITEM parent, const wchar_t* text);
 
+// Floor of a Path walk from drive (root such as t:\, its first level inserted already)
+// along parts: at every level each child of the node listed and inserted (one level
+// ahead), the node selected and expanded, the last one too; redraw held over the walk.
+double FloorWalk(HWND host, HWND tree, HTREEITEM drive, const std::wstring& root,
+                 const std::vector<std::wstring>& parts);
+
 // ---- the 30-level path on t: ------------------------------------------------------------
 
 inline constexpr int kDeepLevels = 30;
@@ -130,6 +141,17 @@ struct Child {
 
 // Milliseconds from CreateProcess until the process is idle and shows a top-level window.
 double StartUntilShown(const std::wstring& exe);
+
+// The program (ZomaOvaroOrdnerSetzen.exe beside this one) and its windows' classes.
+inline constexpr const wchar_t* kMainClass = L"OvaroHauptfenster";
+inline constexpr const wchar_t* kDialogClass = L"OvaroOrdnerwahl";
+std::wstring ProgramCommandLine();
+// The top-level window of pid with this class (only a visible one if visible), or null.
+HWND WindowOf(DWORD pid, const wchar_t* cls, bool visible);
+// The child's main window once it shows, or null.
+HWND MainWindowOf(const Child& child);
+// Writes rowText into row 0 (unless empty) and presses its "Wählen...".
+void PressChoose(HWND main, const std::wstring& rowText);
 
 // Committed private memory of this process.
 SIZE_T PrivateBytes();

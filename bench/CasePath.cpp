@@ -6,48 +6,14 @@
 // path-own-tree.
 #include "BenchSupport.h"
 
-#include <utility>
-
 namespace ovaro::bench {
 
 namespace {
 
-// The walk in tree from its node of t:, whose first level is inserted already.
-double FloorWalk(HWND host, HWND tree, HTREEITEM drive) {
-    std::vector<std::pair<HTREEITEM, std::wstring>> children;
-    for (auto c = TreeView_GetChild(tree, drive); c; c = TreeView_GetNextSibling(tree, c))
-        children.emplace_back(c, ItemText(tree, c));
-    PaintNow(host);
-
-    std::wstring base = L"t:\\", folder;
-    folder.reserve(MAX_PATH);
-    const double t0 = NowMs();
-    SendMessageW(tree, WM_SETREDRAW, FALSE, 0);
-    HTREEITEM node = drive;
-    for (int level = 1; level <= kDeepLevels + 1; ++level) {
-        SendMessageW(tree, TVM_SELECTITEM, TVGN_CARET, reinterpret_cast<LPARAM>(node));
-        const std::wstring next = level <= kDeepLevels ? DeepPart(level) : std::wstring();
-        std::vector<std::pair<HTREEITEM, std::wstring>> nextChildren;
-        HTREEITEM nextNode = nullptr;
-        for (const auto& [item, name] : children) {
-            folder.assign(base).append(name).push_back(L'\\');
-            const bool onPath = name == next;
-            if (onPath) nextNode = item;
-            ListAndInsert(tree, item, folder, [&](HTREEITEM sub, const wchar_t* subName) {
-                if (onPath) nextChildren.emplace_back(sub, subName);
-            });
-        }
-        SendMessageW(tree, TVM_EXPAND, TVE_EXPAND, reinterpret_cast<LPARAM>(node));
-        if (!nextNode) break;
-        base += next + L"\\";
-        node = nextNode;
-        children = std::move(nextChildren);
-    }
-    SendMessageW(tree, WM_SETREDRAW, TRUE, 0);
-    SendMessageW(tree, TVM_ENSUREVISIBLE, 0, reinterpret_cast<LPARAM>(node));
-    InvalidateRect(tree, nullptr, TRUE);
-    PaintNow(host);
-    return NowMs() - t0;
+std::vector<std::wstring> DeepParts() {
+    std::vector<std::wstring> parts;
+    for (int level = 1; level <= kDeepLevels; ++level) parts.push_back(DeepPart(level));
+    return parts;
 }
 
 // In a bare tree that holds what the control's holds after its creation.
@@ -56,7 +22,7 @@ double FloorWalkSameTree(HWND host) {
     HWND tree = nullptr;
     FloorCreate(host, &nodes, &tree);
     const HTREEITEM drive = ChildByText(tree, TreeView_GetRoot(tree), L"t:");
-    const double ms = drive ? FloorWalk(host, tree, drive) : -1;
+    const double ms = drive ? FloorWalk(host, tree, drive, L"t:\\", DeepParts()) : -1;
     DestroyWindow(tree);
     return ms;
 }
@@ -66,7 +32,7 @@ double FloorWalkOwnTree(HWND host) {
     const HWND tree = MakeBareTree(host);
     const HTREEITEM drive = Insert(tree, TVI_ROOT, L"t:");
     ListAndInsert(tree, drive, L"t:\\", NoEach);
-    const double ms = FloorWalk(host, tree, drive);
+    const double ms = FloorWalk(host, tree, drive, L"t:\\", DeepParts());
     DestroyWindow(tree);
     return ms;
 }

@@ -6,7 +6,6 @@
 #include <shlobj.h>
 
 #include <cstdio>
-#include <utility>
 
 namespace ovaro::bench {
 
@@ -64,8 +63,12 @@ double OursTo(HWND host, const std::wstring& target, CountedMessages& messages) 
 int CasePicker(double limitS) {
     const HWND host = MakeHost();
     CountedMessages messages;
-    const std::pair<const char*, std::wstring> targets[] = {{"picker-root10k", L"s:\\"}, {"picker-deep30", DeepPath()}};
-    for (const auto& [name, target] : targets) {
+    const struct {
+        const char* name;
+        std::wstring target;
+        const char* wanted;  // speedup
+    } targets[] = {{"picker-root10k", L"s:\\", ">=1"}, {"picker-deep30", DeepPath(), ">=5"}};
+    for (const auto& [name, target, wanted] : targets) {
         std::vector<double> ours, peer;
         bool timedOut = false;
         const std::size_t reps = 5;
@@ -92,14 +95,14 @@ int CasePicker(double limitS) {
         if (timedOut) {
             std::snprintf(line, sizeof line,
                           "BENCH case=%s reps=%zu median_ms=%.2f min_ms=%.2f max_ms=%.2f peer=no-result-within-%.0fs "
-                          "speedup=>%.0f target=>=5",
-                          name, ours.size(), f.median, f.min, f.max, limitS, limitS * 1000 / f.median);
+                          "speedup=>%.0f target=%s",
+                          name, ours.size(), f.median, f.min, f.max, limitS, limitS * 1000 / f.median, wanted);
         } else {
             const Figures p = Summarise(peer);
             std::snprintf(line, sizeof line,
                           "BENCH case=%s reps=%zu median_ms=%.2f min_ms=%.2f max_ms=%.2f peer_ms=%.2f peer_min_ms=%.2f "
-                          "peer_max_ms=%.2f speedup=%.2f target=>=5",
-                          name, reps, f.median, f.min, f.max, p.median, p.min, p.max, p.median / f.median);
+                          "peer_max_ms=%.2f speedup=%.2f target=%s",
+                          name, reps, f.median, f.min, f.max, p.median, p.min, p.max, p.median / f.median, wanted);
         }
         Emit(line);
     }

@@ -11,37 +11,17 @@ namespace ovaro::bench {
 
 namespace {
 
-constexpr const wchar_t* kMainClass = L"OvaroHauptfenster";
-
-// The visible window of pid with this class, or null.
-HWND ShownWindowOf(DWORD pid, const wchar_t* cls) {
-    for (HWND w = FindWindowExW(nullptr, nullptr, cls, nullptr); w; w = FindWindowExW(nullptr, w, cls, nullptr)) {
-        DWORD owner = 0;
-        GetWindowThreadProcessId(w, &owner);
-        if (owner == pid && IsWindowVisible(w)) return w;
-    }
-    return nullptr;
-}
-
 // Starts the exe, presets row 0 with rowText, presses its "Wählen..." and probes the main
 // window with WM_NULL every 20 ms (SendMessageTimeout, from this second process) until the
 // dialog has shown and 300 ms more. Returns the longest wait for an answer; *openMs the
 // time until the dialog showed. Negative on failure.
 double LongestUnanswered(const std::wstring& rowText, double* openMs) {
-    Child child(L"\"" + ProgramFolder() + L"ZomaOvaroOrdnerSetzen.exe\"");
-    if (!child.started) return -1;
-    WaitForInputIdle(child.pi.hProcess, 20000);
-    HWND main = nullptr;
-    for (int i = 0; i < 2000 && !main; ++i) {
-        main = ShownWindowOf(child.pi.dwProcessId, kMainClass);
-        if (!main) Sleep(10);
-    }
+    Child child(ProgramCommandLine());
+    const HWND main = MainWindowOf(child);
     return main == nullptr ? -1 : [&] {
-        if (!rowText.empty())
-            SendMessageW(GetDlgItem(main, 100), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(rowText.c_str()));
         double longest = 0;
         const double t0 = NowMs();
-        PostMessageW(main, WM_COMMAND, MAKEWPARAM(200, BN_CLICKED), 0);  // "Wählen..." of row 0
+        PressChoose(main, rowText);
         double shownAt = -1;
         while (NowMs() - t0 < 120000) {
             const double a = NowMs();
@@ -49,7 +29,7 @@ double LongestUnanswered(const std::wstring& rowText, double* openMs) {
             if (!SendMessageTimeoutW(main, WM_NULL, 0, 0, SMTO_NORMAL, 60000, &result)) return -1.0;
             const double b = NowMs();
             longest = std::max(longest, b - a);
-            if (shownAt < 0 && ShownWindowOf(child.pi.dwProcessId, L"OvaroOrdnerwahl")) shownAt = b;
+            if (shownAt < 0 && WindowOf(child.pi.dwProcessId, kDialogClass, true)) shownAt = b;
             if (shownAt >= 0 && b - shownAt > 300) break;
             const double next = a + 20;
             if (NowMs() < next) Sleep(static_cast<DWORD>(next - NowMs()));

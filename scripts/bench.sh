@@ -8,10 +8,11 @@
 #                                    key figure of each row over the runs (bench/RESULTS.md)
 #   scripts/bench.sh --table FILE... only print the tables of runs saved before
 # The cases: create expand path startup picker memory startup-controls soak responsive-slow
-# responsive-wide slow-expand; besides them, for development: split (where the time of
-# creation, expansion and walk goes, per node), stalls (what holds the window's thread
-# longest while the dialog opens at s:\), overlap (a bare listing beside bare inserts), parts and
-# listing-ways (one listing of s: by each way the platform offers).
+# responsive-wide slow-expand wide-open wide-open-slow slow-open; besides them, for
+# development: split (where the time of creation, expansion and walk goes, per node), stalls
+# (what holds the window's thread longest while the dialog opens at s:\), overlap (a bare
+# listing beside bare inserts), parts and listing-ways (one listing of s: by each way the
+# platform offers).
 # Env: OVARO_BENCH_PICKER_LIMIT  seconds the platform picker gets per attempt (default 20)
 #      OVARO_BENCH_CASES         the cases, when none are given as arguments
 #      OVARO_BENCH_SOAK_CYCLES   uses of the folder dialog in the soak (default 1000)
@@ -22,7 +23,7 @@
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 cd "$root"
-all_cases="create expand path startup picker memory startup-controls soak responsive-slow responsive-wide slow-expand"
+all_cases="create expand path startup picker memory startup-controls soak responsive-slow responsive-wide slow-expand wide-open wide-open-slow slow-open"
 runs=1
 table_only=()
 given=()
@@ -57,6 +58,10 @@ readme_table() {
     kv["case"] ~ /^responsive/ {
       printf "| %s | | longest unanswered WM_NULL %s; dialog open after %s ms | | | %s ms each run |\n",
         kv["case"], fig(kv["median_ms"], kv["min_ms"], kv["max_ms"], " ms"), kv["open_ms"], target(kv["target"]); next }
+    kv["until"] != "" {
+      other = kv["until"] == "input" ? "shows after " kv["shown_ms"] " ms" : (kv["input_ms"] < 0 ? "takes no input within 90 s" : "takes input after " kv["input_ms"] " ms")
+      printf "| %s | %s | %s until it %s; %s | | | %s ms |\n", kv["case"], kv["n"], fig(kv["median_ms"], kv["min_ms"], kv["max_ms"], " ms"),
+        kv["until"] == "input" ? "takes input" : "shows", other, target(kv["target"]); next }
     kv["case"] ~ /^slow-expand/ {
       printf "| %s | %s | %s | serial %s ms | %s | %s |\n", kv["case"], kv["n"],
         fig(kv["median_ms"], kv["min_ms"], kv["max_ms"], " ms"), kv["serial_ms"], kv["ratio"], target(kv["target"]); next }
@@ -92,6 +97,7 @@ spread_table() {
       else if (c ~ /^responsive/) v = kv["median_ms"] " ms [" kv["min_ms"] ".." kv["max_ms"] "]"
       else if (c ~ /^picker/) v = "speedup " kv["speedup"]
       else if (c == "exe-size") v = kv["bytes"] " bytes"
+      else if (kv["until"] != "") v = kv["median_ms"] " ms"
       else v = "ratio " kv["ratio"]
       k = key(c, n); if (!(k in seen)) { seen[k] = 1; order[++rows] = k }
       val[k, run] = v
@@ -168,6 +174,13 @@ if [ ! -f "$data/.wide.done" ]; then
   touch "$data/.wide.done"
 fi
 
+# l: for wide-open: Weit\Breit with 10,000 sub-folders of one sub-folder each.
+if [ ! -f "$data/.open.done" ]; then
+  rm -rf "$data/open"; mkdir -p "$data/open/Weit/Breit"
+  (cd "$data/open/Weit/Breit" && seq -f 'Ordner%05g/Blatt' 0 9999 | xargs mkdir -p)
+  touch "$data/.open.done"
+fi
+
 # The soak's few hundred folders: Projekt01..20, each with Jahr2010..2024.
 if [ ! -f "$data/.ssoak.done" ]; then
   rm -rf "$data/ssoak"; mkdir -p "$data/ssoak"
@@ -204,20 +217,34 @@ point_s() { ln -sfn "$data/s$1" "$WINEPREFIX/dosdevices/s:"; }
 # mount manager sees it come (and go).
 restart_session() { wineserver -k 2>/dev/null || true; wineserver -w 2>/dev/null || true
   wineserver -p 2>/dev/null || true; wine cmd.exe /c exit </dev/null >/dev/null 2>&1 || true; }
+# map_l DIR: l: is DIR from now on (a local folder, or the slow drive's mount).
+map_l() {
+  [ "$(readlink "$WINEPREFIX/dosdevices/l:" 2>/dev/null)" = "$1" ] && return
+  ln -sfn "$1" "$WINEPREFIX/dosdevices/l:"
+  restart_session
+}
 slow_drive() {  # slow_drive WAIT: every listing on l: waits WAIT seconds
   mkdir -p "$slow/mnt" "$slow/backing/Breit40"
   echo "$1 *" > "$slow/rules"
-  [ -n "$slow_pid" ] && return
-  (cd "$slow/backing/Breit40" && for k in $(seq -f 'K%02g' 0 39); do mkdir -p "$k/Blatt"; done)
-  setsid /usr/bin/python3 "$root/tests/slowdrive/slowfs.py" "$slow/backing" "$slow/mnt" "$slow/rules" \
-    </dev/null >"$slow/daemon.log" 2>&1 &
-  slow_pid=$!
-  # Ended with SIGKILL at the end (it ignores SIGTERM while a listing sleeps); out of the
-  # shell's job table, so the shell does not report it "Killed".
-  disown "$slow_pid"
-  for _ in $(seq 50); do mountpoint -q "$slow/mnt" && break; sleep 0.1; done
-  ln -sfn "$slow/mnt" "$WINEPREFIX/dosdevices/l:"
-  restart_session
+  if [ -z "$slow_pid" ]; then
+    (cd "$slow/backing/Breit40" && for k in $(seq -f 'K%02g' 0 39); do mkdir -p "$k/Blatt"; done)
+    # wide-open-slow: Weit\Breit with 2,000 sub-folders of one each; slow-open: a folder
+    # three levels deep, Daten\Kurse\Jahr2026.
+    if [ ! -f "$slow/.backing.done" ]; then
+      (cd "$slow/backing" && { seq -f 'Weit/Breit/Ordner%04g/Blatt' 0 1999
+        for y in 2024 2025 2026; do for q in 1 2 3 4; do echo "Daten/Kurse/Jahr$y/Q$q"; done; done
+        echo Daten/Archiv; } | xargs mkdir -p)
+      touch "$slow/.backing.done"
+    fi
+    setsid /usr/bin/python3 "$root/tests/slowdrive/slowfs.py" "$slow/backing" "$slow/mnt" "$slow/rules" \
+      </dev/null >"$slow/daemon.log" 2>&1 &
+    slow_pid=$!
+    # Ended with SIGKILL at the end (it ignores SIGTERM while a listing sleeps); out of the
+    # shell's job table, so the shell does not report it "Killed".
+    disown "$slow_pid"
+    for _ in $(seq 50); do mountpoint -q "$slow/mnt" && break; sleep 0.1; done
+  fi
+  map_l "$slow/mnt"
 }
 
 files=()
@@ -236,6 +263,11 @@ for run in $(seq "$runs"); do
       responsive-slow) slow_drive 3; bench responsive-slow ;;
       responsive-wide) slow_drive 0; point_s 10000; bench responsive-wide ;;
       slow-expand) slow_drive 0.25; bench slow-expand 250 drive; slow_drive 0; bench slow-expand 250 latency ;;
+      # s: holds 1,000 folders here, so that the wide folder is l:\Weit\Breit alone.
+      wide-open) point_s 1000; map_l "$data/open"; bench wide-open wide-open 'l:\Weit\Breit' 300; point_s 10000 ;;
+      wide-open-slow) point_s 1000; slow_drive 0.005; bench wide-open wide-open-slow 'l:\Weit\Breit' 1000
+        point_s 10000 ;;
+      slow-open) slow_drive 3; bench slow-open 'l:\Daten\Kurse\Jahr2026' ;;
       split) for n in 10000 100000; do point_s "$n"; bench split "$n"; done; point_s 10000 ;;
       *) bench "$c" ;;
     esac
