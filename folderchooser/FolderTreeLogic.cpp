@@ -187,6 +187,13 @@ bool FolderTreeLogic::ReadOnInBackground(const std::function<bool()>& enough) {
     // tree view go over every node it holds.
     Hold();
     TellInOrder();
+    std::vector<std::wstring> ahead;
+    for (auto& read : later_)
+        if (!read.announced) {
+            ahead.push_back(read.pfad);
+            read.announced = true;
+        }
+    if (!ahead.empty()) lister_.Prefetch(ahead);
     bool more = true;
     // What scrolled into view first: its reads were put before the others.
     for (const NodeHandle node : std::exchange(hurried_, {})) {
@@ -219,7 +226,14 @@ bool FolderTreeLogic::ReadOnInBackground(const std::function<bool()>& enough) {
     return !later_.empty();
 }
 
+void FolderTreeLogic::StopLeftOver() {
+    // Nothing is known about those folders: their nodes stay unread, without a word.
+    for (auto& read : later_) read.over = true;
+    TellInOrder();
+}
+
 bool FolderTreeLogic::HandOver(LaterRead& read) {
+    if (!read.announced) return false;
     const auto progress = lister_.Progress(read.pfad);
     if (!progress) return false;  // still being read
     read.over = true;
@@ -332,8 +346,8 @@ std::vector<FolderTreeLogic::UnreadChild> FolderTreeLogic::AnnounceUnreadChildre
             if (c.shows) ahead.push_back(c.pfad);
         // Reads left for later by earlier expansions wait behind these.
         if (showing > 0 && !later_.empty()) lister_.Hurry(ahead);
-        for (const auto& c : unread)
-            if (!c.shows) ahead.push_back(c.pfad);
+        // The others are announced once the operation is over (ReadOnInBackground), so that
+        // their reads do not compete with what the user waits for.
         lister_.Prefetch(ahead);
     }
     return unread;
@@ -345,15 +359,14 @@ bool FolderTreeLogic::ReadChildren(NodeHandle node, NodeHandle target) {
     std::vector<std::list<LaterRead>::iterator> now;
     for (auto& child : AnnounceUnreadChildren(node, target)) {
         Forget(child.node);
-        later_.push_back(LaterRead{child.node, std::move(child.pfad), false, std::nullopt});
+        later_.push_back(LaterRead{child.node, std::move(child.pfad), false, std::nullopt, child.shows});
         laterByNode_[child.node] = std::prev(later_.end());
         if (child.shows) now.push_back(std::prev(later_.end()));
     }
     for (const auto entry : now) {
         ReadResult result = Read(entry->node, entry->pfad);
         if (result.outcome == ListOutcome::Stopped) {
-            // Everything outstanding was dropped with it: the queue's reads say so when asked.
-            TellInOrder();
+            StopLeftOver();
             return false;
         }
         entry->over = true;

@@ -60,9 +60,11 @@ public:
     // handed over as it comes, in any order; a message waits until every read before it is
     // over, so that messages come in the tree's order, one after the other.
     bool HasBackgroundReads() const { return !later_.empty(); }
-    // Hands over the listings that are in, asking enough() after each, until it holds; true
-    // while reads remain.
+    // Announces the reads left for later, then hands over the listings that are in, asking
+    // enough() after each, until it holds; true while reads remain.
     bool ReadOnInBackground(const std::function<bool()>& enough);
+    // Esc stopped the operation: the reads left for later end too, and their nodes stay unread.
+    void StopLeftOver();
     // These nodes show now: those whose reads were left for later are read before the others.
     void ShowingNow(const std::vector<NodeHandle>& nodes);
 
@@ -90,6 +92,7 @@ private:
         std::wstring pfad;
         bool over = false;
         std::optional<Message> message;
+        bool announced = false;  // to the lister
     };
     struct UnreadChild {
         NodeHandle node;

@@ -283,14 +283,21 @@ bool OvaroFolderTreeView::Operate(Arrival arrival, const std::function<void()>& 
     // Ends the operation also when the step fails with an exception.
     struct Ending {
         OvaroFolderTreeView& view;
+        bool background;
         ~Ending() {
             // Esc stops every read still outstanding, those left for later included.
-            if (view.parts_->wait.Stopped()) view.parts_->lister.DropOutstanding();
+            if (view.parts_->wait.Stopped()) {
+                view.parts_->lister.DropOutstanding();
+                view.parts_->logic.StopLeftOver();
+            }
             view.parts_->wait.End();
             view.operating_ = false;
+            // Reads left for later start once this is over; a hand-over is asked for again
+            // by the reads it waits for.
+            const bool readsLeft = !background && view.parts_->logic.HasBackgroundReads();
             if (!view.deferred_.empty())
                 view.PostRunDeferred();
-            else if (std::exchange(view.backgroundDue_, false) && !view.gone_)
+            else if ((std::exchange(view.backgroundDue_, false) || readsLeft) && !view.gone_)
                 PostMessageW(view.hwnd_, kMsgReadsIn, 0, 0);
         }
     };
@@ -298,7 +305,7 @@ bool OvaroFolderTreeView::Operate(Arrival arrival, const std::function<void()>& 
     // A hand-over only adds what is in and never waits: it lets no loop run, so that it
     // drops none of the user's input, which ends it (see RunBackground) and then runs.
     if (arrival != Arrival::Background) parts_->wait.Begin();
-    const Ending ending{*this};
+    const Ending ending{*this, arrival == Arrival::Background};
     step();
     return !parts_->wait.Stopped();
 }
