@@ -1,5 +1,6 @@
 #include "FolderTreeLogic.h"
 
+#include <algorithm>
 #include <utility>
 #include <vector>
 
@@ -187,14 +188,32 @@ bool FolderTreeLogic::ReadOnInBackground(const std::function<bool()>& enough) {
     // tree view go over every node it holds.
     Hold();
     TellInOrder();
-    std::vector<std::wstring> ahead;
-    for (auto& read : later_)
-        if (!read.announced) {
-            ahead.push_back(read.pfad);
-            read.announced = true;
-        }
-    if (!ahead.empty()) lister_.Prefetch(ahead);
+    // Announced in parts, what scrolled into view first; the parent's path is made once for
+    // all its children.
     bool more = true;
+    std::vector<std::wstring> ahead;
+    NodeHandle parent = kNoNode;
+    std::wstring base;
+    bool simpleParent = false;
+    const auto announce = [&](LaterRead& read) {
+        if (read.announced) return;
+        if (read.pfad.empty()) {
+            if (const NodeHandle p = tree_.Parent(read.node); p != parent) {
+                parent = p;
+                base = VollerPfad(p);
+                const std::wstring text = tree_.Text(p);
+                simpleParent = !text.empty() && text.back() != L'\\';
+            }
+            read.pfad = ChildPath(base, simpleParent, read.node);
+        }
+        ahead.push_back(read.pfad);
+        read.announced = true;
+        if ((ahead.size() & 63) == 0 && enough()) more = false;
+    };
+    for (const NodeHandle node : hurried_)
+        if (const auto it = laterByNode_.find(node); more && it != laterByNode_.end()) announce(*it->second);
+    for (auto it = later_.begin(); more && it != later_.end(); ++it) announce(*it);
+    if (!ahead.empty()) lister_.Prefetch(ahead);
     // What scrolled into view first: its reads were put before the others.
     for (const NodeHandle node : std::exchange(hurried_, {})) {
         const auto it = laterByNode_.find(node);
@@ -246,8 +265,8 @@ void FolderTreeLogic::ShowingNow(const std::vector<NodeHandle>& nodes) {
     std::vector<std::wstring> hurry;
     for (const NodeHandle node : nodes)
         if (const auto it = laterByNode_.find(node); it != laterByNode_.end() && !it->second->over) {
-            hurry.push_back(it->second->pfad);
-            hurried_.push_back(node);
+            if (it->second->announced) hurry.push_back(it->second->pfad);
+            if (std::find(hurried_.begin(), hurried_.end(), node) == hurried_.end()) hurried_.push_back(node);
         }
     if (!hurry.empty()) lister_.Hurry(hurry);
 }
@@ -302,8 +321,8 @@ bool FolderTreeLogic::OnExpand(NodeHandle node) {
     return read;
 }
 
-std::vector<FolderTreeLogic::UnreadChild> FolderTreeLogic::AnnounceUnreadChildren(NodeHandle node,
-                                                                                   NodeHandle target) {
+std::vector<FolderTreeLogic::UnreadChild> FolderTreeLogic::AnnounceUnreadChildren(NodeHandle node, NodeHandle target,
+                                                                                   bool showingOnly) {
     std::vector<UnreadChild> unread;
     if (node == kNoNode) return unread;
     // What can show when the node opens: its first rows, or the rows around the child that
@@ -318,25 +337,25 @@ std::vector<FolderTreeLogic::UnreadChild> FolderTreeLogic::AnnounceUnreadChildre
                 break;
             }
     }
-    // A child's folder path is the node's own plus the child's text and "\", which saves
-    // walking up the tree for every child. Texts that VollerPfad treats specially (empty,
-    // a separator in the child's text or at the end of the node's) still go through it.
     const std::wstring base = VollerPfad(node);
     const std::wstring nodeText = tree_.Text(node);
     const bool simpleNode = !nodeText.empty() && nodeText.back() != L'\\';
     std::size_t i = 0;
     std::size_t showing = 0;
     for (NodeHandle child = tree_.FirstChild(node); child != kNoNode; child = tree_.NextSibling(child), ++i) {
-        if (tree_.HasChildren(child)) continue;  // read before: never again
         const std::size_t distance = i < targetIndex ? targetIndex - i : i - targetIndex;
         const bool shows = target != kNoNode ? distance <= rows : i < rows;
+        if (!shows && showingOnly && i > targetIndex) break;
+        if (tree_.HasChildren(child)) continue;  // read before: never again
         // Left for later already, by an earlier expansion: it keeps its place.
         if (!shows && laterByNode_.count(child)) continue;
-        const std::wstring text = tree_.Text(child);
-        if (simpleNode && !text.empty() && text.find(L'\\') == std::wstring::npos)
-            unread.push_back({child, base + text + L'\\', shows});
-        else
-            unread.push_back({child, VollerPfad(child), shows});
+        if (!shows) {
+            // Its path is made when it is announced, after the operation: a query of a node
+            // costs, under Wine, a search of the tree view's list of all nodes.
+            unread.push_back({child, std::wstring(), false});
+            continue;
+        }
+        unread.push_back({child, ChildPath(base, simpleNode, child), true});
         showing += shows;
     }
     if (!unread.empty()) {
@@ -374,6 +393,15 @@ bool FolderTreeLogic::ReadChildren(NodeHandle node, NodeHandle target) {
     }
     TellInOrder();
     return true;
+}
+
+std::wstring FolderTreeLogic::ChildPath(const std::wstring& base, bool simpleParent, NodeHandle child) const {
+    // A child's folder path is its parent's plus its text and "\", which saves walking up
+    // the tree for every child. Texts that VollerPfad treats specially (empty, a separator in
+    // the child's text or at the end of the parent's) still go through it.
+    const std::wstring text = tree_.Text(child);
+    if (simpleParent && !text.empty() && text.find(L'\\') == std::wstring::npos) return base + text + L'\\';
+    return VollerPfad(child);
 }
 
 void FolderTreeLogic::OnCollapse(NodeHandle) { RaisePathChanged(VollerPfad(tree_.Selected())); }
@@ -436,7 +464,8 @@ void FolderTreeLogic::SetPath(std::wstring_view newPath) {
         const bool read = tree_.Parent(selected) == kNoNode || ReadChildren(selected, next);
         if (next != kNoNode) {
             const bool further = i + 2 < parts.size() && !parts[i + 2].empty();
-            AnnounceUnreadChildren(next, further ? tree_.Find(key + parts[i + 1] + L'\\' + parts[i + 2]) : kNoNode);
+            AnnounceUnreadChildren(next, further ? tree_.Find(key + parts[i + 1] + L'\\' + parts[i + 2]) : kNoNode,
+                                   true);
         }
         if (read) tree_.Expand(selected);
     }

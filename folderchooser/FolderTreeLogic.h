@@ -101,11 +101,13 @@ private:
     };
     // The children of node not read yet, in the tree's order, each with its folder path and
     // whether it can show (around target, when given, else from the first); announced to
-    // the lister, those that show first.
-    std::vector<UnreadChild> AnnounceUnreadChildren(NodeHandle node, NodeHandle target);
+    // the lister, those that show first. Those that do not show come without a path; with
+    // showingOnly, not at all.
+    std::vector<UnreadChild> AnnounceUnreadChildren(NodeHandle node, NodeHandle target, bool showingOnly = false);
     // Reads the node's children as planned; false when the reads were stopped.
     bool ReadChildren(NodeHandle node, NodeHandle target);
     ReadResult Read(NodeHandle actNode, const std::wstring& pfad);
+    std::wstring ChildPath(const std::wstring& base, bool simpleParent, NodeHandle child) const;
     void Forget(NodeHandle node);
     // Adds a left-over read's listing once it is in; false while it is still being read.
     bool HandOver(LaterRead& read);
