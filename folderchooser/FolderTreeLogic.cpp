@@ -246,9 +246,11 @@ bool FolderTreeLogic::ReadOnInBackground(const std::function<bool()>& enough) {
 }
 
 void FolderTreeLogic::StopLeftOver() {
-    // Nothing is known about those folders: their nodes stay unread, without a word.
-    for (auto& read : later_) read.over = true;
-    TellInOrder();
+    // Nothing is known about those folders: their nodes stay unread, without a word. What
+    // waited to be told goes too: a stop ends in silence, and the window may be going.
+    later_.clear();
+    laterByNode_.clear();
+    hurried_.clear();
 }
 
 bool FolderTreeLogic::HandOver(LaterRead& read) {

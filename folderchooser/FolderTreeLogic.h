@@ -63,7 +63,8 @@ public:
     // Announces the reads left for later, then hands over the listings that are in, asking
     // enough() after each, until it holds; true while reads remain.
     bool ReadOnInBackground(const std::function<bool()>& enough);
-    // Esc stopped the operation: the reads left for later end too, and their nodes stay unread.
+    // Esc stopped the operation, or the window went: the reads left for later end too, their
+    // nodes stay unread, and nothing more is told.
     void StopLeftOver();
     // These nodes show now: those whose reads were left for later are read before the others.
     void ShowingNow(const std::vector<NodeHandle>& nodes);
